@@ -1,0 +1,161 @@
+#include "package/PackageCheck.h"
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "package/ShiftJis.h"
+
+namespace pkg {
+namespace {
+
+constexpr std::uint8_t SzddMagic[8] = {0x53, 0x5A, 0x44, 0x44, 0x88, 0xF0, 0x27, 0x33};
+constexpr std::uint8_t SzddModeA = 0x41;
+// An LZSS group is a control byte and eight items; eight 18-byte matches in
+// 17 bytes expand the most, under 9 bytes out per byte in.
+constexpr std::uint64_t MaxExpansion = 9;
+
+bool IsDeviceName(std::string_view name) {
+    // Windows takes the part before the first dot, trailing spaces removed.
+    std::string base = FoldAsciiCase(name.substr(0, name.find('.')));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+}  // namespace
+
+bool CheckFileName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    if (name.back() == '.' || name.back() == ' ') return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (IsSjisLeadByte(c)) {
+            if (i + 1 == name.size() || !IsSjisTrailByte(static_cast<unsigned char>(name[i + 1]))) {
+                return false;
+            }
+            ++i;
+        } else if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) {
+            return false;
+        }
+    }
+    return !IsDeviceName(name);
+}
+
+std::string_view StoredName(const char (&field)[NameFieldSize]) {
+    const void* nul = std::memchr(field, 0, NameFieldSize);
+    std::size_t length = nul ? static_cast<const char*>(nul) - field : NameFieldSize;
+    return {field, length};
+}
+
+std::string InstalledName(std::string_view storedName, std::uint8_t restoreChar) {
+    std::string name(storedName);
+    std::size_t mark = name.find(RestoreMark);
+    if (mark != std::string::npos) name[mark] = static_cast<char>(restoreChar);
+    return name;
+}
+
+PackageCheck CheckPackage(sys::Stream& stream, const PackageIndex& index) {
+    auto fault = [](PackageFault f, int entry = -1, int other = -1) {
+        return PackageCheck{f, entry, other};
+    };
+
+    // A stream cannot tell a position of 2 GiB or more.
+    stream.Seek(0, sys::SeekOrigin::End);
+    std::int32_t length = stream.Tell();
+    if (length < 0) return fault(PackageFault::FileTooLarge);
+    if (length < static_cast<std::int32_t>(TrailerSize)) return fault(PackageFault::FileTooShort);
+    if (index.entryCount > MaxEntries) return fault(PackageFault::TooManyEntries);
+
+    const std::int64_t trailerStart = length - std::int64_t{TrailerSize};
+    std::vector<std::string> storedNames;
+    std::vector<std::string> installedNames;
+    std::uint64_t totalExpanded = 0;
+    std::int64_t position = index.dataOffset;
+    for (int i = 0; i < index.entryCount; ++i) {
+        const PackageEntry& entry = index.entries[i];
+        std::int64_t end = position + RecordHeaderSize + std::int64_t{entry.storedSize};
+        if (position > trailerStart || end > trailerStart) {
+            return fault(PackageFault::RecordOutOfBounds, i);
+        }
+        if (entry.storedSize < SzddHeaderSize) return fault(PackageFault::StoredSizeTooSmall, i);
+
+        // The record lies in the file, so one read gets all of its header.
+        struct {
+            std::uint8_t size[4];
+            char name[NameFieldSize];
+            std::uint8_t magic[8];
+            std::uint8_t mode;
+        } record;
+        static_assert(sizeof record == RecordModeOffset + 1);
+        stream.Seek(static_cast<std::int32_t>(position), sys::SeekOrigin::Begin);
+        if (stream.Read(&record, sizeof record) != sizeof record) {
+            return fault(PackageFault::RecordOutOfBounds, i);
+        }
+        if (std::memcmp(record.magic, SzddMagic, sizeof SzddMagic) != 0) {
+            return fault(PackageFault::BadMagic, i);
+        }
+        if (record.mode != SzddModeA) return fault(PackageFault::BadMode, i);
+        if (entry.expandedSize > MaxExpansion * (entry.storedSize - SzddHeaderSize)) {
+            return fault(PackageFault::ExpandedSizeTooLarge, i);
+        }
+        totalExpanded += entry.expandedSize;
+        if (totalExpanded >= (std::uint64_t{1} << 32)) return fault(PackageFault::TotalTooLarge, i);
+
+        if (std::memchr(record.name, 0, NameFieldSize) == nullptr) {
+            return fault(PackageFault::NameNotTerminated, i);
+        }
+        std::string_view stored = StoredName(record.name);
+        if (!CheckFileName(stored)) return fault(PackageFault::BadStoredName, i);
+        if (stored.find(RestoreMark) == std::string_view::npos) {
+            return fault(PackageFault::NoUnderscore, i);
+        }
+        if (entry.restoreChar == RestoreMark) return fault(PackageFault::RestoreIsUnderscore, i);
+        std::string installed = InstalledName(stored, entry.restoreChar);
+        if (!CheckFileName(installed)) return fault(PackageFault::BadInstalledName, i);
+
+        storedNames.push_back(FoldAsciiCase(stored));
+        installedNames.push_back(FoldAsciiCase(installed));
+        for (int j = 0; j < i; ++j) {
+            if (storedNames[j] == storedNames[i]) return fault(PackageFault::DuplicateStoredName, i, j);
+            if (installedNames[j] == installedNames[i]) {
+                return fault(PackageFault::DuplicateInstalledName, i, j);
+            }
+            if (installedNames[j] == storedNames[i] || storedNames[j] == installedNames[i]) {
+                return fault(PackageFault::InstalledNameIsStoredName, i, j);
+            }
+        }
+        position = end;
+    }
+    return {};
+}
+
+const char* Describe(PackageFault fault) {
+    switch (fault) {
+        case PackageFault::None: return "sound";
+        case PackageFault::FileTooShort: return "the file is shorter than the 80-byte trailer";
+        case PackageFault::FileTooLarge: return "the file is 2 GiB or larger";
+        case PackageFault::TooManyEntries: return "the entry count is above 64";
+        case PackageFault::RecordOutOfBounds:
+            return "the record does not lie between the data offset and the trailer";
+        case PackageFault::StoredSizeTooSmall: return "the stored size is below the SZDD header's 14 bytes";
+        case PackageFault::BadMagic: return "the data does not start with the SZDD signature";
+        case PackageFault::BadMode: return "the SZDD compression mode is not 'A'";
+        case PackageFault::ExpandedSizeTooLarge:
+            return "the expanded size is larger than the compressed data can give";
+        case PackageFault::TotalTooLarge: return "the expanded sizes add up to 4 GiB or more";
+        case PackageFault::NameNotTerminated: return "the name field holds no NUL";
+        case PackageFault::BadStoredName: return "the stored name is not a plain file name";
+        case PackageFault::NoUnderscore: return "the stored name has no underscore";
+        case PackageFault::RestoreIsUnderscore: return "the restore character is an underscore";
+        case PackageFault::BadInstalledName: return "the installed name is not a plain file name";
+        case PackageFault::DuplicateStoredName: return "two entries have the same stored name";
+        case PackageFault::DuplicateInstalledName: return "two entries have the same installed name";
+        case PackageFault::InstalledNameIsStoredName:
+            return "an installed name is another entry's stored name";
+    }
+    return "unknown fault";
+}
+
+}  // namespace pkg

@@ -1,0 +1,30 @@
+// A Stream over the C library's FILE, for the Win32 system and the packager.
+#pragma once
+
+#include <cstdio>
+
+#include "system/System.h"
+
+namespace sys {
+
+class StdioStream final : public Stream {
+public:
+    // `mode` as for fopen; null when the file cannot be opened.
+    static StreamPtr Open(const char* path, const char* mode);
+
+    explicit StdioStream(std::FILE* file) : file_(file) {}
+    ~StdioStream() override;
+    StdioStream(const StdioStream&) = delete;
+    StdioStream& operator=(const StdioStream&) = delete;
+
+    std::size_t Read(void* buffer, std::size_t size) override;
+    std::size_t Write(const void* buffer, std::size_t size) override;
+    bool Seek(std::int32_t offset, SeekOrigin origin) override;
+    std::int32_t Tell() override;
+    bool Close() override;
+
+private:
+    std::FILE* file_;
+};
+
+}  // namespace sys
