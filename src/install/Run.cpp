@@ -50,11 +50,6 @@ public:
             Fail(msg::FileOpenError);
             return RunOutcome::PackageNotOpened;
         }
-        if (!package->Seek(static_cast<std::int32_t>(index_.dataOffset), sys::SeekOrigin::Current)) {
-            Fail(msg::FileReadError);
-            package->Close();
-            return RunOutcome::ExtractionFailed;
-        }
         view_.SetPosition(0);
         bool extracted = Extract(*package);
         package->Close();
@@ -95,9 +90,13 @@ private:
     // Writes every entry's data to its temporary. False when the run ends
     // here, after its box; the temporaries written so far stay.
     bool Extract(sys::Stream& package) {
+        // A failed seek would leave the stream on the executable's own bytes.
+        // With no entries there is nothing to read, and nothing is wrong.
+        bool onRecords =
+            package.Seek(static_cast<std::int32_t>(index_.dataOffset), sys::SeekOrigin::Current);
         for (int i = 0; i < count_; ++i) {
             package.Seek(StoredSizeField, sys::SeekOrigin::Current);
-            if (package.Read(storedNames_[i], pkg::NameFieldSize) != pkg::NameFieldSize ||
+            if (!onRecords || package.Read(storedNames_[i], pkg::NameFieldSize) != pkg::NameFieldSize ||
                 !NamesUsable(i)) {
                 Fail(msg::FileReadError);
                 return false;

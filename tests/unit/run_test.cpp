@@ -272,6 +272,10 @@ const FailureRow FailureRows[] = {
      },
      [](const Scenario&) -> std::string { return msg::FileReadError; },
      [](const Scenario&) { return Calls{"Close C:\\setup.exe"}; }, {0}, {}, 16, true},
+    // Positions are signed 32-bit; the loader never lets such an offset by.
+    {"DataOffsetUnreachable", [](Scenario& s) { s.index.dataOffset = 0x80000000; },
+     [](const Scenario&) -> std::string { return msg::FileReadError; },
+     [](const Scenario&) { return Calls{"Close C:\\setup.exe"}; }, {}, {}, 0, true},
     {"ExpansionSourceNotOpened", [](Scenario& s) { s.system.failLzOpen.insert(s.Temporary(1)); },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
      [](const Scenario& s) { return s.DeletePhase(); }, {}, {0}, 0, false},
@@ -385,20 +389,29 @@ INSTANTIATE_TEST_SUITE_P(Rows, FailureTest, testing::ValuesIn(FailureRows),
                              return std::string(p.param.name);
                          });
 
-TEST_F(InstallTest, NegativeEntryCountMeansNoEntries) {
-    Package({});
-    pkg::PutU32(package, package.size() - pkg::TrailerSize + 4, 0xFFFFFFFF);
-    system.AddFile(Exe, package);
-    index = {};
-    ASSERT_EQ(pkg::LoadPackageIndex(system, index).status, pkg::LoadStatus::Loaded);
-    ASSERT_EQ(index.entryCount, -1);
-    system.calls.clear();
-    Press();
-    EXPECT_EQ(view.positions, (std::vector<std::uint16_t>{0, 50, 100, 0}));
-    ASSERT_EQ(system.boxes.size(), 1u);
-    EXPECT_EQ(system.boxes[0].text, msg::InstallSucceeded);
-    EXPECT_FALSE(Called("OpenWrite") || Called("LZ") || Called("DeleteFileA"));
-    EXPECT_FALSE(view.enabled);
+// Nothing is read at the data offset, so neither a negative count nor an
+// offset that cannot be reached matters.
+TEST(InstallRunTest, NoEntriesIsASuccessThatWritesNothing) {
+    struct {
+        std::uint32_t count, dataOffset;
+    } cases[] = {{0xFFFFFFFF, 100}, {0, 0xFFFFFFFF}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "count " << c.count << ", offset " << c.dataOffset);
+        Scenario s;
+        s.Package({});
+        pkg::PutU32(s.package, s.package.size() - pkg::TrailerSize, c.dataOffset);
+        pkg::PutU32(s.package, s.package.size() - pkg::TrailerSize + 4, c.count);
+        s.system.AddFile(Exe, s.package);
+        s.index = {};
+        ASSERT_EQ(pkg::LoadPackageIndex(s.system, s.index).status, pkg::LoadStatus::Loaded);
+        s.system.calls.clear();
+        s.Press();
+        EXPECT_EQ(s.view.positions, (std::vector<std::uint16_t>{0, 50, 100, 0}));
+        ASSERT_EQ(s.system.boxes.size(), 1u);
+        EXPECT_EQ(s.system.boxes[0].text, msg::InstallSucceeded);
+        EXPECT_FALSE(s.Called("OpenWrite") || s.Called("LZ") || s.Called("DeleteFileA"));
+        EXPECT_FALSE(s.view.enabled);
+    }
 }
 
 // Each temporary and its installed file differ in the restored character.
