@@ -174,12 +174,14 @@ LRESULT TControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
             // Take the focus before the control handles the press, so that
-            // the previous control's OnExit runs first. If that handler held
-            // a message box, the box took the release: the press is over,
-            // and the control must not wait for a release that will not come.
+            // the previous control's OnExit runs first. If that handler took
+            // the activation away (a message box), the box took the release
+            // too: the press is over, and the control must not wait for a
+            // release that will not come.
             if (CanFocus() && GetFocus() != handle_) {
+                unsigned deactivations = form_->Deactivations();
                 SetFocus(handle_);
-                if (GetKeyState(VK_LBUTTON) >= 0) {
+                if (form_->Deactivations() != deactivations) {
                     if (GetFocus() == handle_) PressTakenByExit();
                     return 0;
                 }

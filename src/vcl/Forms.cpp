@@ -187,7 +187,9 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ACTIVATE:
             // The window's own focus goes back to the control that had it,
             // without an exit or entry on the way.
-            if (LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0) {
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                ++deactivations_;
+            } else if (HIWORD(wParam) == 0) {
                 RestoreFocus();
                 return 0;
             }

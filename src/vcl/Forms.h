@@ -66,6 +66,8 @@ public:
     void FocusMoved(TControl* control);
     // Leaves the focus with the form window, no control active.
     void DropFocus();
+    // How often the form has lost the activation.
+    unsigned Deactivations() const { return deactivations_; }
 
     // Builds the form from a description, as construction does from the
     // resource. Throws vcl::Exception when the description cannot be read
@@ -96,6 +98,7 @@ private:
     std::vector<std::pair<FontSettings, HFONT>> fonts_;
     TControl* active_ = nullptr;
     bool everActive_ = false;
+    unsigned deactivations_ = 0;
     int clientWidth_ = 0, clientHeight_ = 0;
     bool systemMenu_ = true;
     int lastControlId_ = 0;

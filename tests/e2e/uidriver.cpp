@@ -53,6 +53,7 @@ namespace {
 
 int currentLine = 0;
 HANDLE installerProcess = nullptr;
+PROCESS_INFORMATION installer = {};
 
 std::wstring Wide(const std::string& text, UINT codePage) {
     int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -96,8 +97,18 @@ void Say(const char* format, ...) {
     std::fflush(stdout);
 }
 
+std::string Describe(HWND window);
+
 [[noreturn]] void Fail(const std::string& what) {
     Say("FAIL (line %d): %s", currentLine, what.c_str());
+    if (installerProcess != nullptr) {
+        GUITHREADINFO state = {};
+        state.cbSize = sizeof state;
+        GetGUIThreadInfo(installer.dwThreadId, &state);
+        Say("  installer: active %s, focus %s, capture %s; foreground %s", Describe(state.hwndActive).c_str(),
+            Describe(state.hwndFocus).c_str(), Describe(state.hwndCapture).c_str(),
+            Describe(GetForegroundWindow()).c_str());
+    }
     if (installerProcess != nullptr) TerminateProcess(installerProcess, 99);
     std::exit(1);
 }
@@ -240,6 +251,11 @@ std::string NameOf(HWND window) {
     return window ? "a window of class " + ClassOf(window) : "no window";
 }
 
+std::string Describe(HWND window) {
+    if (window == nullptr) return "none";
+    return ClassOf(window) + " " + Show(TextOf(window));
+}
+
 HWND FocusOf(DWORD thread) {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
@@ -347,31 +363,63 @@ INPUT Key(WORD vk, bool up) {
     return input;
 }
 
+// Whether the installer's thread is waiting in a message loop (its own or a
+// box's), not busy in a handler: only then does it answer a sent message.
+bool Idle(HWND window) {
+    DWORD_PTR ignored;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 100, &ignored) != 0;
+}
+
+GUITHREADINFO ThreadState() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(installer.dwThreadId, &info);
+    return info;
+}
+
 // Lets the installer take what was sent before looking at it.
 void Settle() {
-    Sleep(150);
-    if (installerProcess) WaitForInputIdle(installerProcess, 5000);
+    Sleep(100);
+    std::vector<HWND> windows = TopWindows();
+    if (!windows.empty()) WaitFor([&] { return Idle(windows.front()); }, 5000);
     Sleep(50);
 }
 
+// Makes `window` the active window of the installer and waits until it
+// takes input: enabled (no dialog it owns is open), active, idle.
 void BringToFront(HWND window) {
-    if (GetForegroundWindow() != window) {
-        SetForegroundWindow(window);
-        WaitFor([&] { return GetForegroundWindow() == window; }, 2000);
-    }
+    bool ready = WaitFor([window] {
+        if (!IsWindowEnabled(window)) return false;
+        if (GetForegroundWindow() != window) SetForegroundWindow(window);
+        return GetForegroundWindow() == window && ThreadState().hwndActive == window && Idle(window);
+    }, 5000);
+    if (!ready) Fail("the window " + Show(TextOf(window)) + " does not take input");
 }
 
 void ClickAt(int x, int y) {
-    SetCursorPos(x, y);
-    INPUT inputs[3] = {};
-    for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+    // Every event carries the position: a move on its own may be overtaken
+    // by a stale pointer report, and the press would land where the last
+    // click was.
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    inputs[0].mi.dx = x * 65535 / (width - 1);
-    inputs[0].mi.dy = y * 65535 / (height - 1);
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(3, inputs, sizeof(INPUT));
+    auto mouse = [&](DWORD flags) {
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = x * 65535 / (width - 1);
+        input.mi.dy = y * 65535 / (height - 1);
+        input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &input, sizeof input);
+    };
+    auto there = [&] {
+        POINT p;
+        return GetCursorPos(&p) && p.x == x && p.y == y;
+    };
+    SetCursorPos(x, y);
+    mouse(0);
+    if (!WaitFor(there, 2000)) Fail("the pointer does not move to " + std::to_string(x) + "," + std::to_string(y));
+    Sleep(50);
+    if (!there()) mouse(0);
+    mouse(MOUSEEVENTF_LEFTDOWN);
+    mouse(MOUSEEVENTF_LEFTUP);
     Settle();
 }
 
@@ -493,7 +541,6 @@ void SetRegistry(const std::vector<std::uint8_t>& data) {
 // --- The script -------------------------------------------------------------
 
 std::map<std::string, std::string> variables;
-PROCESS_INFORMATION installer = {};
 
 std::vector<std::string> Tokens(const std::string& line) {
     std::vector<std::string> tokens;
@@ -786,13 +833,21 @@ void Run(const std::vector<std::string>& a) {
         Settle();
         // CDM_GETFOLDERPATH writes into the caller's memory: lend it some of
         // the installer's.
-        void* remote = VirtualAllocEx(installer.hProcess, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE);
-        LRESULT length = SendMessageA(dialog, CDM_GETFOLDERPATH, 4096, reinterpret_cast<LPARAM>(remote));
-        char folder[4096] = {};
-        ReadProcessMemory(installer.hProcess, remote, folder, sizeof folder - 1, nullptr);
-        VirtualFreeEx(installer.hProcess, remote, 0, MEM_RELEASE);
-        Say("dialog %s in %s", Show(TextOf(dialog)).c_str(), Show(length > 0 ? folder : "").c_str());
-        Expect(lstrcmpiA(folder, Ansi(a[1]).c_str()) == 0, "dialog opens in " + Show(Ansi(a[1])));
+        auto folderShown = [dialog] {
+            char folder[4096] = {};
+            void* remote = VirtualAllocEx(installer.hProcess, nullptr, sizeof folder, MEM_COMMIT, PAGE_READWRITE);
+            DWORD_PTR length = 0;
+            SendMessageTimeoutA(dialog, CDM_GETFOLDERPATH, sizeof folder, reinterpret_cast<LPARAM>(remote),
+                                SMTO_ABORTIFHUNG, 5000, &length);
+            ReadProcessMemory(installer.hProcess, remote, folder, sizeof folder - 1, nullptr);
+            VirtualFreeEx(installer.hProcess, remote, 0, MEM_RELEASE);
+            return std::string(static_cast<LRESULT>(length) > 0 ? folder : "");
+        };
+        std::string want = Ansi(a[1]);
+        WaitFor([&] { return lstrcmpiA(folderShown().c_str(), want.c_str()) == 0; }, 3000);
+        std::string folder = folderShown();
+        Say("dialog %s in %s", Show(TextOf(dialog)).c_str(), Show(folder).c_str());
+        Expect(lstrcmpiA(folder.c_str(), want.c_str()) == 0, "dialog opens in " + Show(want));
     } else if (command == "dialog-ok" || command == "dialog-cancel") {
         if (!WaitFor([] { return FindFileDialog() != nullptr; })) Fail("no open-file dialog");
         HWND dialog = FindFileDialog();
