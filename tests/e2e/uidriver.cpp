@@ -30,8 +30,9 @@
 //   dialog-cancel                    text CONTROL TEXT     enabled CONTROL true|false
 //   position CONTROL N               focus CONTROL         exit CODE
 //   same FILE FILE                   absent PATH           present PATH
-//   rect                             wait-exit             sleep MS
-//   echo TEXT                        dump
+//   rect [FILE]                      wait-exit             sleep MS
+//   signal FILE                      await FILE            echo TEXT
+//   dump
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -685,7 +686,8 @@ void Run(const std::vector<std::string>& a) {
         WaitForInputIdle(installer.hProcess, 10000);
         Say("started %s", Show(path).c_str());
     } else if (command == "window") {
-        if (!WaitFor([] { return MainWindow() != nullptr; })) Fail("no installer window appeared");
+        // A first start in a fresh prefix may take a while (fonts).
+        if (!WaitFor([] { return MainWindow() != nullptr; }, 30000)) Fail("no installer window appeared");
         HWND window = MainWindow();
         Settle();
         Say("window %s", Show(TextOf(window)).c_str());
@@ -730,10 +732,25 @@ void Run(const std::vector<std::string>& a) {
         Expect(r.left == x && r.top == y, "window of " + std::to_string(width) + "x" + std::to_string(height) +
                                               " centred at " + std::to_string(x) + "," + std::to_string(y));
     } else if (command == "rect") {
+        // rect [FILE]: the window's place on the desktop, "WIDTHxHEIGHT+X+Y"
+        // as ImageMagick crops, also written to FILE.
         HWND window = RequireMain();
         RECT r;
         GetWindowRect(window, &r);
-        Say("rect %ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        std::string geometry = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) +
+                               "+" + std::to_string(r.left) + "+" + std::to_string(r.top);
+        Say("rect %s", geometry.c_str());
+        if (a.size() > 1) WriteFile(Ansi(a[1]), std::vector<std::uint8_t>(geometry.begin(), geometry.end()));
+    } else if (command == "signal") {
+        // signal FILE and await FILE: a handshake with a script outside.
+        Need(a, 1);
+        WriteFile(Ansi(a[1]), {});
+    } else if (command == "await") {
+        Need(a, 1);
+        std::string path = Ansi(a[1]);
+        if (!WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000)) {
+            Fail("nothing came of " + Path(path));
+        }
     } else if (command == "click") {
         Need(a, 1);
         HWND control = FindControl(a[1]);
@@ -778,7 +795,7 @@ void Run(const std::vector<std::string>& a) {
         Say("typed %s", Show(Ansi(a[1])).c_str());
     } else if (command == "box") {
         Need(a, 3);
-        if (!WaitFor([] { return FindBox() != nullptr; })) Fail("no message box appeared");
+        if (!WaitFor([] { return FindBox() != nullptr; }, 30000)) Fail("no message box appeared");
         HWND box = FindBox();
         Sleep(200);  // drawn
         std::string caption = TextOf(box), text = BoxText(box), icon = IconOf(box);
