@@ -78,12 +78,22 @@ void TForm1::btnStartClick(vcl::TObject*) {
     installer.StartClick(edtExpand->Text(), edtInstall->Text(), view);
 }
 
-void TForm1::btnQuitClick(vcl::TObject*) { Close(); }
+void TForm1::btnQuitClick(vcl::TObject*) {
+    Close();
+}
 
-void TForm1::btnExpandClick(vcl::TObject*) { Browse(*edtExpand); }
-void TForm1::btnInstallClick(vcl::TObject*) { Browse(*edtInstall); }
-void TForm1::edtExpandExit(vcl::TObject*) { CheckFolder(*edtExpand, folderBuffers.expand); }
-void TForm1::edtInstallExit(vcl::TObject*) { CheckFolder(*edtInstall, folderBuffers.install); }
+void TForm1::btnExpandClick(vcl::TObject*) {
+    Browse(*edtExpand);
+}
+void TForm1::btnInstallClick(vcl::TObject*) {
+    Browse(*edtInstall);
+}
+void TForm1::edtExpandExit(vcl::TObject*) {
+    CheckFolder(*edtExpand, folderBuffers.expand);
+}
+void TForm1::edtInstallExit(vcl::TObject*) {
+    CheckFolder(*edtInstall, folderBuffers.install);
+}
 
 // The open-file dialog serves as a folder picker: only the folder of the
 // confirmed name must exist, so confirming the placeholder name picks the

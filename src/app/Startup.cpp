@@ -10,9 +10,14 @@ namespace app {
 bool LoadPackage(sys::System& system, pkg::PackageIndex& index) {
     const char* message = nullptr;
     switch (pkg::LoadPackageIndex(system, index).status) {
-        case pkg::LoadStatus::Loaded: return true;
-        case pkg::LoadStatus::OpenFailed: message = msg::FileOpenError; break;
-        case pkg::LoadStatus::Damaged: message = msg::FileReadError; break;
+        case pkg::LoadStatus::Loaded:
+            return true;
+        case pkg::LoadStatus::OpenFailed:
+            message = msg::FileOpenError;
+            break;
+        case pkg::LoadStatus::Damaged:
+            message = msg::FileReadError;
+            break;
     }
     system.MessageBoxA(message, msg::ErrorCaption, sys::MbOk | sys::MbIconWarning);
     return false;

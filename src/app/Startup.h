@@ -25,6 +25,8 @@ void ReadDefaultFolders(sys::System& system, install::FolderBuffers& folders);
 
 // The position that centres a window of `window` pixels on a screen of
 // `screen` pixels: may be negative, truncated toward zero.
-inline int Centre(int screen, int window) { return (screen - window) / 2; }
+inline int Centre(int screen, int window) {
+    return (screen - window) / 2;
+}
 
 }  // namespace app

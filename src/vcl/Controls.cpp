@@ -7,7 +7,9 @@
 
 namespace vcl {
 
-bool TComponent::Assign(const FormProperty&, TForm&) { return false; }
+bool TComponent::Assign(const FormProperty&, TForm&) {
+    return false;
+}
 
 namespace {
 
@@ -58,19 +60,21 @@ bool TControl::Assign(const FormProperty& property, TForm& form) {
     } else if (name == "Enabled") {
         enabled_ = BoolValue(property);
     } else if (name == "ParentFont") {
-        parentFont_ = BoolValue(property);
+        // A font of its own differs from the parent's only where Font.*
+        // says so, so the flag itself changes nothing.
+        BoolValue(property);
     } else if (name == "Font.Name") {
         font_.name = TextValue(property);
-        parentFont_ = false;
+        fontSet_ |= FontName;
     } else if (name == "Font.Charset") {
         font_.charset = Charset(property);
-        parentFont_ = false;
+        fontSet_ |= FontCharset;
     } else if (name == "Font.Height") {
         font_.height = NumberValue(property);
-        parentFont_ = false;
+        fontSet_ |= FontHeight;
     } else if (name == "Font.Color") {
         font_.color = Colour(property);
-        parentFont_ = false;
+        fontSet_ |= FontColor;
     } else if (name == "OnExit") {
         OnExit = form.FindMethod(property);
     } else {
@@ -79,16 +83,25 @@ bool TControl::Assign(const FormProperty& property, TForm& form) {
     return true;
 }
 
-DWORD TControl::Style() const { return WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS; }
+DWORD TControl::Style() const {
+    return WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+}
 
 void TControl::CreateHandle(TForm& form, TControl* parent) {
     form_ = &form;
     parent_ = parent;
-    if (parentFont_) font_ = parent->font_;
-    HWND window = CreateWindowExA(ExStyle(), WindowClass(), text_.c_str(), Style(), left_, top_,
-                                  width_, height_, parent->handle_,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(form.NextControlId())),
-                                  GetModuleHandleA(nullptr), nullptr);
+    // A font of its own (ParentFont false) starts as the parent's, changed
+    // where the description says so.
+    FontSettings font = parent->font_;
+    if (fontSet_ & FontName) font.name = font_.name;
+    if (fontSet_ & FontCharset) font.charset = font_.charset;
+    if (fontSet_ & FontHeight) font.height = font_.height;
+    if (fontSet_ & FontColor) font.color = font_.color;
+    font_ = font;
+    HWND window = CreateWindowExA(
+        ExStyle(), WindowClass(), text_.c_str(), Style(), left_, top_, width_, height_,
+        parent->handle_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(form.NextControlId())),
+        GetModuleHandleA(nullptr), nullptr);
     if (window == nullptr) throw Exception("Cannot create the window of " + Name());
     handle_ = window;
     parent->children_.push_back(this);
@@ -160,7 +173,8 @@ HBRUSH TControl::CtlColor(HDC dc) {
 }
 
 bool TControl::CanFocus() const {
-    return TakesFocus() && handle_ != nullptr && IsWindowEnabled(handle_) && IsWindowVisible(handle_);
+    return TakesFocus() && handle_ != nullptr && IsWindowEnabled(handle_) &&
+           IsWindowVisible(handle_);
 }
 
 LRESULT TControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -208,13 +222,16 @@ LRESULT TControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefaultProc(message, wParam, lParam);
 }
 
-void TControl::FocusByKeyboard() { SetFocus(handle_); }
+void TControl::FocusByKeyboard() {
+    SetFocus(handle_);
+}
 
 int TControl::Left() const {
     if (handle_ == nullptr) return left_;
     RECT r;
     GetWindowRect(handle_, &r);
-    if (parent_ != nullptr) MapWindowPoints(HWND_DESKTOP, parent_->handle_, reinterpret_cast<POINT*>(&r), 2);
+    if (parent_ != nullptr)
+        MapWindowPoints(HWND_DESKTOP, parent_->handle_, reinterpret_cast<POINT*>(&r), 2);
     return r.left;
 }
 
@@ -222,7 +239,8 @@ int TControl::Top() const {
     if (handle_ == nullptr) return top_;
     RECT r;
     GetWindowRect(handle_, &r);
-    if (parent_ != nullptr) MapWindowPoints(HWND_DESKTOP, parent_->handle_, reinterpret_cast<POINT*>(&r), 2);
+    if (parent_ != nullptr)
+        MapWindowPoints(HWND_DESKTOP, parent_->handle_, reinterpret_cast<POINT*>(&r), 2);
     return r.top;
 }
 
@@ -240,7 +258,9 @@ int TControl::Height() const {
     return r.bottom - r.top;
 }
 
-bool TControl::Enabled() const { return handle_ ? IsWindowEnabled(handle_) != FALSE : enabled_; }
+bool TControl::Enabled() const {
+    return handle_ ? IsWindowEnabled(handle_) != FALSE : enabled_;
+}
 
 void TControl::SetEnabled(bool enabled) {
     enabled_ = enabled;
@@ -251,7 +271,9 @@ void TControl::SetEnabled(bool enabled) {
     EnableWindow(handle_, enabled ? TRUE : FALSE);
 }
 
-bool TControl::Focused() const { return handle_ != nullptr && GetFocus() == handle_; }
+bool TControl::Focused() const {
+    return handle_ != nullptr && GetFocus() == handle_;
+}
 
 std::string TControl::Text() const {
     if (handle_ == nullptr) return text_;
@@ -324,11 +346,13 @@ bool TMemo::Assign(const FormProperty& property, TForm& form) {
         readOnly_ = BoolValue(property);
     } else if (name == "BorderStyle") {
         const std::string& style = NameValue(property);
-        if (style != "bsNone" && style != "bsSingle") PropertyFault(property, "is bsNone or bsSingle");
+        if (style != "bsNone" && style != "bsSingle")
+            PropertyFault(property, "is bsNone or bsSingle");
         borderNone_ = style == "bsNone";
     } else if (name == "Color") {
         const std::string& colour = NameValue(property);
-        if (colour != "clBtnFace" && colour != "clWindow") PropertyFault(property, "is clBtnFace or clWindow");
+        if (colour != "clBtnFace" && colour != "clWindow")
+            PropertyFault(property, "is clBtnFace or clWindow");
         buttonFace_ = colour == "clBtnFace";
     } else if (name == "Ctl3D" || name == "ParentCtl3D") {
         // Only a border would show the difference, and the memo has none.
@@ -359,7 +383,9 @@ bool TButton::Assign(const FormProperty& property, TForm& form) {
 
 // --- TProgressBar -------------------------------------------------------------
 
-const char* TProgressBar::WindowClass() const { return PROGRESS_CLASSA; }
+const char* TProgressBar::WindowClass() const {
+    return PROGRESS_CLASSA;
+}
 
 void TProgressBar::Created() {
     SendMessageA(handle_, PBM_SETRANGE32, static_cast<WPARAM>(min_), static_cast<LPARAM>(max_));

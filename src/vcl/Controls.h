@@ -131,8 +131,9 @@ protected:
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     int tabOrder_ = -1;
     bool enabled_ = true;
-    bool parentFont_ = true;
     FontSettings font_;
+    enum : unsigned { FontName = 1, FontCharset = 2, FontHeight = 4, FontColor = 8 };
+    unsigned fontSet_ = 0;  // the font settings the description gives
 
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

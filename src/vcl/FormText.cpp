@@ -7,9 +7,15 @@
 namespace vcl {
 namespace {
 
-bool IsNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsNameChar(char c) { return IsNameStart(c) || IsDigit(c) || c == '.'; }
+bool IsNameStart(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsNameChar(char c) {
+    return IsNameStart(c) || IsDigit(c) || c == '.';
+}
 
 struct Token {
     enum class Kind { Number, Name, Text, Open, Close };
@@ -58,7 +64,8 @@ public:
                 property.name = first.value.text;
                 property.line = line_;
                 for (std::size_t i = 1; i < tokens_.size(); ++i) {
-                    if (tokens_[i].kind == Token::Kind::Open || tokens_[i].kind == Token::Kind::Close) {
+                    if (tokens_[i].kind == Token::Kind::Open ||
+                        tokens_[i].kind == Token::Kind::Close) {
                         Fail("a brace inside a property");
                     }
                     property.values.push_back(std::move(tokens_[i].value));
@@ -97,12 +104,14 @@ private:
             } else if (c == '"') {
                 tokens_.push_back({Token::Kind::Text, {FormValue::Kind::Text, 0, ReadText()}});
             } else if (IsDigit(c) || c == '-') {
-                tokens_.push_back({Token::Kind::Number, {FormValue::Kind::Number, ReadNumber(), {}}});
+                tokens_.push_back(
+                    {Token::Kind::Number, {FormValue::Kind::Number, ReadNumber(), {}}});
             } else if (IsNameStart(c)) {
                 std::size_t start = pos_;
                 while (pos_ < text_.size() && IsNameChar(text_[pos_])) ++pos_;
                 tokens_.push_back(
-                    {Token::Kind::Name, {FormValue::Kind::Name, 0, std::string(text_.substr(start, pos_ - start))}});
+                    {Token::Kind::Name,
+                     {FormValue::Kind::Name, 0, std::string(text_.substr(start, pos_ - start))}});
             } else {
                 Fail("unexpected character");
             }
@@ -150,7 +159,9 @@ private:
 
 }  // namespace
 
-FormObject ParseFormText(std::string_view text) { return Parser(text).Parse(); }
+FormObject ParseFormText(std::string_view text) {
+    return Parser(text).Parse();
+}
 
 void PropertyFault(const FormProperty& property, const std::string& what) {
     throw Exception("Form description, line " + std::to_string(property.line) + ": " +
@@ -166,7 +177,8 @@ void ExpectValues(const FormProperty& property, std::size_t count) {
 namespace {
 const FormValue& Single(const FormProperty& property, FormValue::Kind kind, const char* kindName) {
     ExpectValues(property, 1);
-    if (property.values[0].kind != kind) PropertyFault(property, std::string("takes a ") + kindName);
+    if (property.values[0].kind != kind)
+        PropertyFault(property, std::string("takes a ") + kindName);
     return property.values[0];
 }
 }  // namespace

@@ -140,7 +140,8 @@ void TForm::CreateFormWindow() {
         windowClass.hInstance = instance;
         windowClass.hIcon = LoadIconA(instance, "MAINICON");
         windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+        windowClass.hbrBackground =
+            reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
         windowClass.lpszClassName = ClassName();
         if (!RegisterClassExA(&windowClass)) {
             throw Exception(std::string("Cannot register the window class ") + ClassName());
@@ -274,10 +275,10 @@ HFONT TForm::FontFor(const FontSettings& settings) {
     for (auto& [made, font] : fonts_) {
         if (made == settings) return font;
     }
-    HFONT font = CreateFontA(settings.height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                             static_cast<DWORD>(settings.charset), OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                             settings.name.c_str());
+    HFONT font =
+        CreateFontA(settings.height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                    static_cast<DWORD>(settings.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, settings.name.c_str());
     if (font == nullptr) throw Exception("Cannot create the font " + settings.name);
     fonts_.emplace_back(settings, font);
     return font;
@@ -322,7 +323,9 @@ void TApplication::Run() {
     }
 }
 
-void TApplication::Terminate() { PostQuitMessage(0); }
+void TApplication::Terminate() {
+    PostQuitMessage(0);
+}
 
 std::string TApplication::ExeName() const {
     char path[MAX_PATH] = {};
@@ -372,9 +375,15 @@ void TApplication::ShowException(const char* message) {
 
 // --- TScreen, Halt ----------------------------------------------------------
 
-int TScreen::Width() const { return GetSystemMetrics(SM_CXSCREEN); }
-int TScreen::Height() const { return GetSystemMetrics(SM_CYSCREEN); }
+int TScreen::Width() const {
+    return GetSystemMetrics(SM_CXSCREEN);
+}
+int TScreen::Height() const {
+    return GetSystemMetrics(SM_CYSCREEN);
+}
 
-void Halt(unsigned exitCode) { ExitProcess(exitCode); }
+void Halt(unsigned exitCode) {
+    ExitProcess(exitCode);
+}
 
 }  // namespace vcl

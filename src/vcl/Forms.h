@@ -87,8 +87,7 @@ protected:
 private:
     friend class TApplication;
     void Load();
-    void LoadChild(const FormObject& object, TControl* parent,
-                   std::vector<const Field*>& bound);
+    void LoadChild(const FormObject& object, TControl* parent, std::vector<const Field*>& bound);
     void CreateFormWindow();
     void RestoreFocus();
     std::vector<TControl*> TabList();
@@ -108,7 +107,7 @@ namespace detail {
 template <class T>
 struct MemberOf;
 template <class Form, class Component>
-struct MemberOf<Component* Form::*> {
+struct MemberOf<Component * Form::*> {
     using FormType = Form;
     using ComponentType = Component;
 };

@@ -34,6 +34,7 @@
 //   signal FILE                      await FILE            echo TEXT
 //   dump
 #include <windows.h>
+// After windows.h:
 #include <commctrl.h>
 #include <commdlg.h>
 
@@ -57,7 +58,8 @@ HANDLE installerProcess = nullptr;
 PROCESS_INFORMATION installer = {};
 
 std::wstring Wide(const std::string& text, UINT codePage) {
-    int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int n =
+        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
     return wide;
@@ -73,10 +75,14 @@ std::string Narrow(const std::wstring& wide, UINT codePage) {
 }
 
 // Script texts are UTF-8; the installer's are ANSI.
-std::string Ansi(const std::string& utf8) { return Narrow(Wide(utf8, CP_UTF8), CP_ACP); }
+std::string Ansi(const std::string& utf8) {
+    return Narrow(Wide(utf8, CP_UTF8), CP_ACP);
+}
 
 // A path as it reads.
-std::string Path(const std::string& ansi) { return "\"" + Narrow(Wide(ansi, CP_ACP), CP_UTF8) + "\""; }
+std::string Path(const std::string& ansi) {
+    return "\"" + Narrow(Wide(ansi, CP_ACP), CP_UTF8) + "\"";
+}
 
 // "text" as it reads, then its bytes.
 std::string Show(const std::string& ansi) {
@@ -106,9 +112,9 @@ std::string Describe(HWND window);
         GUITHREADINFO state = {};
         state.cbSize = sizeof state;
         GetGUIThreadInfo(installer.dwThreadId, &state);
-        Say("  installer: active %s, focus %s, capture %s; foreground %s", Describe(state.hwndActive).c_str(),
-            Describe(state.hwndFocus).c_str(), Describe(state.hwndCapture).c_str(),
-            Describe(GetForegroundWindow()).c_str());
+        Say("  installer: active %s, focus %s, capture %s; foreground %s",
+            Describe(state.hwndActive).c_str(), Describe(state.hwndFocus).c_str(),
+            Describe(state.hwndCapture).c_str(), Describe(GetForegroundWindow()).c_str());
     }
     if (installerProcess != nullptr) TerminateProcess(installerProcess, 99);
     std::exit(1);
@@ -189,7 +195,7 @@ struct Design {
     const char* windowClass;
     const char* parent;  // null: the form
     int left, top, width, height;
-    const char* text;    // as designed, compiled as Shift-JIS; null when set at run time
+    const char* text;  // as designed, compiled as Shift-JIS; null when set at run time
 };
 
 const Design designs[] = {
@@ -293,7 +299,8 @@ HWND FindFileDialog() {
 std::string IconOf(HWND box) {
     HWND iconControl = nullptr;
     for (HWND child : Children(box)) {
-        if (ClassOf(child) == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        if (ClassOf(child) == "Static" &&
+            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
             iconControl = child;
         }
     }
@@ -328,8 +335,10 @@ std::string IconOf(HWND box) {
     struct {
         const char* name;
         LPCSTR id;
-    } known[] = {{"warning", IDI_WARNING}, {"information", IDI_INFORMATION},
-                 {"stop", IDI_ERROR}, {"question", IDI_QUESTION}};
+    } known[] = {{"warning", IDI_WARNING},
+                 {"information", IDI_INFORMATION},
+                 {"stop", IDI_ERROR},
+                 {"question", IDI_QUESTION}};
     std::string result = "unknown";
     for (const auto& k : known) {
         if (grab(LoadIconA(nullptr, k.id)) == shown) result = k.name;
@@ -341,7 +350,8 @@ std::string IconOf(HWND box) {
 
 std::string BoxText(HWND box) {
     for (HWND child : Children(box)) {
-        if (ClassOf(child) == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {
+        if (ClassOf(child) == "Static" &&
+            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {
             std::string text = TextOf(child);
             if (!text.empty()) return text;
         }
@@ -389,11 +399,14 @@ void Settle() {
 // Makes `window` the active window of the installer and waits until it
 // takes input: enabled (no dialog it owns is open), active, idle.
 void BringToFront(HWND window) {
-    bool ready = WaitFor([window] {
-        if (!IsWindowEnabled(window)) return false;
-        if (GetForegroundWindow() != window) SetForegroundWindow(window);
-        return GetForegroundWindow() == window && ThreadState().hwndActive == window && Idle(window);
-    }, 5000);
+    bool ready = WaitFor(
+        [window] {
+            if (!IsWindowEnabled(window)) return false;
+            if (GetForegroundWindow() != window) SetForegroundWindow(window);
+            return GetForegroundWindow() == window && ThreadState().hwndActive == window &&
+                   Idle(window);
+        },
+        5000);
     if (!ready) Fail("the window " + Show(TextOf(window)) + " does not take input");
 }
 
@@ -416,7 +429,8 @@ void ClickAt(int x, int y) {
     };
     SetCursorPos(x, y);
     mouse(0);
-    if (!WaitFor(there, 2000)) Fail("the pointer does not move to " + std::to_string(x) + "," + std::to_string(y));
+    if (!WaitFor(there, 2000))
+        Fail("the pointer does not move to " + std::to_string(x) + "," + std::to_string(y));
     Sleep(50);
     if (!there()) mouse(0);
     mouse(MOUSEEVENTF_LEFTDOWN);
@@ -429,7 +443,7 @@ void PressKey(const std::string& name) {
         const char* name;
         WORD vk;
     } keys[] = {{"Tab", VK_TAB}, {"Enter", VK_RETURN}, {"Esc", VK_ESCAPE}, {"Space", VK_SPACE},
-                {"F4", VK_F4}, {"Home", VK_HOME}, {"End", VK_END}, {"Delete", VK_DELETE}};
+                {"F4", VK_F4},   {"Home", VK_HOME},    {"End", VK_END},    {"Delete", VK_DELETE}};
     std::vector<WORD> modifiers;
     std::string rest = name;
     for (;;) {
@@ -480,7 +494,8 @@ std::vector<std::uint8_t> ReadFile(const std::string& path) {
     if (file == nullptr) Fail("cannot read " + Path(path));
     std::uint8_t buffer[65536];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + got);
     std::fclose(file);
     return bytes;
 }
@@ -534,7 +549,8 @@ constexpr char HostKey[] = "Software\\VB and VBA Program Settings\\corvinel\\env
 
 void SetRegistry(const std::vector<std::uint8_t>& data) {
     HKEY key;
-    if (RegCreateKeyA(HKEY_CURRENT_USER, HostKey, &key) != ERROR_SUCCESS) Fail("cannot create the key");
+    if (RegCreateKeyA(HKEY_CURRENT_USER, HostKey, &key) != ERROR_SUCCESS)
+        Fail("cannot create the key");
     RegSetValueExA(key, "programs", 0, REG_SZ, data.data(), static_cast<DWORD>(data.size()));
     RegCloseKey(key);
 }
@@ -555,7 +571,9 @@ std::vector<std::string> Tokens(const std::string& line) {
             std::string token;
             bool quoted = line[i] == '"';
             if (quoted) ++i;
-            while (i < line.size() && (quoted ? line[i] != '"' : line[i] != ' ' && line[i] != '\t' && line[i] != '\r')) {
+            while (
+                i < line.size() &&
+                (quoted ? line[i] != '"' : line[i] != ' ' && line[i] != '\t' && line[i] != '\r')) {
                 token += line[i++];
             }
             if (quoted) {
@@ -570,7 +588,9 @@ std::vector<std::string> Tokens(const std::string& line) {
                     continue;
                 }
                 std::size_t end = j + 1;
-                while (end < token.size() && (isalnum(static_cast<unsigned char>(token[end])) || token[end] == '_')) ++end;
+                while (end < token.size() &&
+                       (isalnum(static_cast<unsigned char>(token[end])) || token[end] == '_'))
+                    ++end;
                 std::string name = token.substr(j + 1, end - j - 1);
                 if (!variables.count(name)) Fail("no value for $" + name);
                 expanded += variables[name];
@@ -602,7 +622,8 @@ void Run(const std::vector<std::string>& a) {
         Need(a, 1);
         std::string path = Ansi(a[1]);
         for (std::size_t i = 3; i <= path.size(); ++i) {
-            if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+            if (i == path.size() || path[i] == '\\')
+                CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
         }
     } else if (command == "write") {
         Need(a, 3);
@@ -615,7 +636,8 @@ void Run(const std::vector<std::string>& a) {
             std::string path = Ansi(a[i]);
             records.push_back(pkg::MakeRecord(BaseName(path), ReadFile(path)));
         }
-        WriteFile(Ansi(a[1]), pkg::BuildPackage(ReadFile(variables["INSTALLER"]), Ansi(a[2]), records));
+        WriteFile(Ansi(a[1]),
+                  pkg::BuildPackage(ReadFile(variables["INSTALLER"]), Ansi(a[2]), records));
     } else if (command == "damage") {
         // The first record's SZDD signature no longer is one.
         Need(a, 1);
@@ -641,7 +663,8 @@ void Run(const std::vector<std::string>& a) {
         std::string text(bytes.begin(), bytes.end());
         std::size_t at = text.find(old);
         if (at == std::string::npos) Fail("patch: " + Show(old) + " not found");
-        std::copy(replacement.begin(), replacement.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy(replacement.begin(), replacement.end(),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(at));
         WriteFile(path, bytes);
     } else if (command == "registry") {
         Need(a, 1);
@@ -679,7 +702,8 @@ void Run(const std::vector<std::string>& a) {
         startup.cb = sizeof startup;
         BOOL started = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                                       nullptr, nullptr, &startup, &installer);
-        for (const auto& [name, value] : saved) SetEnvironmentVariableA(name.c_str(), value.c_str());
+        for (const auto& [name, value] : saved)
+            SetEnvironmentVariableA(name.c_str(), value.c_str());
         if (!started) Fail("cannot start " + Path(path));
         installerProcess = installer.hProcess;
         installerPid = installer.dwProcessId;
@@ -687,11 +711,13 @@ void Run(const std::vector<std::string>& a) {
         Say("started %s", Show(path).c_str());
     } else if (command == "window") {
         // A first start in a fresh prefix may take a while (fonts).
-        if (!WaitFor([] { return MainWindow() != nullptr; }, 30000)) Fail("no installer window appeared");
+        if (!WaitFor([] { return MainWindow() != nullptr; }, 30000))
+            Fail("no installer window appeared");
         HWND window = MainWindow();
         Settle();
         Say("window %s", Show(TextOf(window)).c_str());
-        if (a.size() > 1) Expect(TextOf(window) == Ansi(a[1]), "window caption " + Show(Ansi(a[1])));
+        if (a.size() > 1)
+            Expect(TextOf(window) == Ansi(a[1]), "window caption " + Show(Ansi(a[1])));
     } else if (command == "no-window") {
         Expect(MainWindow() == nullptr, "no installer window is shown");
     } else if (command == "layout") {
@@ -700,14 +726,15 @@ void Run(const std::vector<std::string>& a) {
         GetClientRect(window, &client);
         Expect(client.right == 377 && client.bottom == 200, "client area 377 x 200");
         LONG style = GetWindowLongA(window, GWL_STYLE);
-        Expect((style & WS_SYSMENU) && (style & WS_CAPTION) == WS_CAPTION && !(style & WS_THICKFRAME) &&
-                   !(style & WS_MINIMIZEBOX) && !(style & WS_MAXIMIZEBOX),
+        Expect((style & WS_SYSMENU) && (style & WS_CAPTION) == WS_CAPTION &&
+                   !(style & WS_THICKFRAME) && !(style & WS_MINIMIZEBOX) &&
+                   !(style & WS_MAXIMIZEBOX),
                "single fixed border, system menu and close box only");
         for (const Design& design : designs) {
             HWND control = FindControl(design.name);
-            std::string what = std::string(design.name) + " at " + std::to_string(design.left) + "," +
-                               std::to_string(design.top) + " size " + std::to_string(design.width) +
-                               "x" + std::to_string(design.height);
+            std::string what = std::string(design.name) + " at " + std::to_string(design.left) +
+                               "," + std::to_string(design.top) + " size " +
+                               std::to_string(design.width) + "x" + std::to_string(design.height);
             if (design.text) {
                 Expect(TextOf(control) == design.text, what + " showing " + Show(design.text));
             } else {
@@ -715,8 +742,9 @@ void Run(const std::vector<std::string>& a) {
             }
         }
         LONG memo = GetWindowLongA(FindControl("Memo1"), GWL_STYLE);
-        Expect((memo & ES_READONLY) && (memo & ES_MULTILINE) && !(memo & (WS_VSCROLL | WS_HSCROLL)) &&
-                   !(memo & ES_AUTOHSCROLL) && !(memo & WS_BORDER) &&
+        Expect((memo & ES_READONLY) && (memo & ES_MULTILINE) &&
+                   !(memo & (WS_VSCROLL | WS_HSCROLL)) && !(memo & ES_AUTOHSCROLL) &&
+                   !(memo & WS_BORDER) &&
                    !(GetWindowLongA(FindControl("Memo1"), GWL_EXSTYLE) & WS_EX_CLIENTEDGE),
                "Memo1 read-only, wrapped, without border or scroll bars");
         for (const char* button : {"btnStart", "btnQuit", "btnExpand", "btnInstall"}) {
@@ -728,19 +756,23 @@ void Run(const std::vector<std::string>& a) {
         RECT r;
         GetWindowRect(window, &r);
         int width = r.right - r.left, height = r.bottom - r.top;
-        int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-        Expect(r.left == x && r.top == y, "window of " + std::to_string(width) + "x" + std::to_string(height) +
-                                              " centred at " + std::to_string(x) + "," + std::to_string(y));
+        int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+            y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+        Expect(r.left == x && r.top == y, "window of " + std::to_string(width) + "x" +
+                                              std::to_string(height) + " centred at " +
+                                              std::to_string(x) + "," + std::to_string(y));
     } else if (command == "rect") {
         // rect [FILE]: the window's place on the desktop, "WIDTHxHEIGHT+X+Y"
         // as ImageMagick crops, also written to FILE.
         HWND window = RequireMain();
         RECT r;
         GetWindowRect(window, &r);
-        std::string geometry = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) +
-                               "+" + std::to_string(r.left) + "+" + std::to_string(r.top);
+        std::string geometry = std::to_string(r.right - r.left) + "x" +
+                               std::to_string(r.bottom - r.top) + "+" + std::to_string(r.left) +
+                               "+" + std::to_string(r.top);
         Say("rect %s", geometry.c_str());
-        if (a.size() > 1) WriteFile(Ansi(a[1]), std::vector<std::uint8_t>(geometry.begin(), geometry.end()));
+        if (a.size() > 1)
+            WriteFile(Ansi(a[1]), std::vector<std::uint8_t>(geometry.begin(), geometry.end()));
     } else if (command == "signal") {
         // signal FILE and await FILE: a handshake with a script outside.
         Need(a, 1);
@@ -748,7 +780,8 @@ void Run(const std::vector<std::string>& a) {
     } else if (command == "await") {
         Need(a, 1);
         std::string path = Ansi(a[1]);
-        if (!WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000)) {
+        if (!WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                     60000)) {
             Fail("nothing came of " + Path(path));
         }
     } else if (command == "click") {
@@ -768,7 +801,8 @@ void Run(const std::vector<std::string>& a) {
         int y = r.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
         for (int x = r.right - 1; x > r.left; --x) {
             DWORD_PTR hit = 0;
-            SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 5000, &hit);
+            SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 5000,
+                                &hit);
             if (hit == HTCLOSE) {
                 Say("click the close box");
                 ClickAt(x - 2, y);
@@ -799,7 +833,8 @@ void Run(const std::vector<std::string>& a) {
         HWND box = FindBox();
         Sleep(200);  // drawn
         std::string caption = TextOf(box), text = BoxText(box), icon = IconOf(box);
-        Say("box caption %s text %s icon %s", Show(caption).c_str(), Show(text).c_str(), icon.c_str());
+        Say("box caption %s text %s icon %s", Show(caption).c_str(), Show(text).c_str(),
+            icon.c_str());
         Expect(caption == Ansi(a[1]), "box caption " + Show(Ansi(a[1])));
         Expect(text == Ansi(a[2]), "box text " + Show(Ansi(a[2])));
         Expect(icon == a[3], "box icon " + a[3]);
@@ -808,8 +843,9 @@ void Run(const std::vector<std::string>& a) {
     } else if (command == "activate-other") {
         // Another application takes the activation and gives it back.
         HWND main = RequireMain();
-        HWND other = CreateWindowExA(0, "STATIC", "another application", WS_POPUP | WS_VISIBLE | WS_CAPTION,
-                                     0, 0, 200, 60, nullptr, nullptr, nullptr, nullptr);
+        HWND other =
+            CreateWindowExA(0, "STATIC", "another application", WS_POPUP | WS_VISIBLE | WS_CAPTION,
+                            0, 0, 200, 60, nullptr, nullptr, nullptr, nullptr);
         SetForegroundWindow(other);
         WaitFor([other] { return GetForegroundWindow() == other; }, 2000);
         Say("another window is active: %s", GetForegroundWindow() == other ? "yes" : "no");
@@ -823,8 +859,8 @@ void Run(const std::vector<std::string>& a) {
         auto dump = [](auto& self, HWND window, int depth) -> void {
             RECT r;
             GetWindowRect(window, &r);
-            Say("%*s%s id %ld style %08lX %s at %ld,%ld %ldx%ld %s", depth * 2, "", ClassOf(window).c_str(),
-                static_cast<long>(GetWindowLongPtrA(window, GWLP_ID)),
+            Say("%*s%s id %ld style %08lX %s at %ld,%ld %ldx%ld %s", depth * 2, "",
+                ClassOf(window).c_str(), static_cast<long>(GetWindowLongPtrA(window, GWLP_ID)),
                 static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)),
                 IsWindowVisible(window) ? "visible" : "hidden", r.left, r.top, r.right - r.left,
                 r.bottom - r.top, Show(TextOf(window)).c_str());
@@ -834,28 +870,32 @@ void Run(const std::vector<std::string>& a) {
     } else if (command == "no-box") {
         Sleep(500);
         HWND box = FindBox();
-        Expect(box == nullptr, box ? "no message box, but saw " + Show(BoxText(box)) : "no message box");
+        Expect(box == nullptr,
+               box ? "no message box, but saw " + Show(BoxText(box)) : "no message box");
     } else if (command == "answer") {
         HWND box = FindBox();
         if (box == nullptr) Fail("no message box to answer");
         HWND ok = GetDlgItem(box, IDOK);
         Say("answer OK");
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
-        if (!WaitFor([box] { return !IsWindow(box) || !IsWindowVisible(box); })) Fail("the box stays");
+        if (!WaitFor([box] { return !IsWindow(box) || !IsWindowVisible(box); }))
+            Fail("the box stays");
         Settle();
     } else if (command == "dialog") {
         Need(a, 1);
-        if (!WaitFor([] { return FindFileDialog() != nullptr; })) Fail("no open-file dialog appeared");
+        if (!WaitFor([] { return FindFileDialog() != nullptr; }))
+            Fail("no open-file dialog appeared");
         HWND dialog = FindFileDialog();
         Settle();
         // CDM_GETFOLDERPATH writes into the caller's memory: lend it some of
         // the installer's.
         auto folderShown = [dialog] {
             char folder[4096] = {};
-            void* remote = VirtualAllocEx(installer.hProcess, nullptr, sizeof folder, MEM_COMMIT, PAGE_READWRITE);
+            void* remote = VirtualAllocEx(installer.hProcess, nullptr, sizeof folder, MEM_COMMIT,
+                                          PAGE_READWRITE);
             DWORD_PTR length = 0;
-            SendMessageTimeoutA(dialog, CDM_GETFOLDERPATH, sizeof folder, reinterpret_cast<LPARAM>(remote),
-                                SMTO_ABORTIFHUNG, 5000, &length);
+            SendMessageTimeoutA(dialog, CDM_GETFOLDERPATH, sizeof folder,
+                                reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 5000, &length);
             ReadProcessMemory(installer.hProcess, remote, folder, sizeof folder - 1, nullptr);
             VirtualFreeEx(installer.hProcess, remote, 0, MEM_RELEASE);
             return std::string(static_cast<LRESULT>(length) > 0 ? folder : "");
@@ -903,7 +943,8 @@ void Run(const std::vector<std::string>& a) {
         bool want = a[2] == "true";
         HWND control = FindControl(a[1]);
         WaitFor([&] { return (IsWindowEnabled(control) != FALSE) == want; }, 2000);
-        Expect((IsWindowEnabled(control) != FALSE) == want, a[1] + (want ? " enabled" : " disabled"));
+        Expect((IsWindowEnabled(control) != FALSE) == want,
+               a[1] + (want ? " enabled" : " disabled"));
     } else if (command == "position") {
         Need(a, 2);
         HWND control = FindControl(a[1]);
@@ -920,7 +961,8 @@ void Run(const std::vector<std::string>& a) {
         Expect(focus == want, "the focus is on " + a[1]);
     } else if (command == "exit") {
         Need(a, 1);
-        if (WaitForSingleObject(installer.hProcess, 10000) != WAIT_OBJECT_0) Fail("the installer keeps running");
+        if (WaitForSingleObject(installer.hProcess, 10000) != WAIT_OBJECT_0)
+            Fail("the installer keeps running");
         DWORD code = 0;
         GetExitCodeProcess(installer.hProcess, &code);
         Say("exit code %lu", code);
@@ -932,11 +974,13 @@ void Run(const std::vector<std::string>& a) {
         Say("the installer ended");
     } else if (command == "same") {
         Need(a, 2);
-        Expect(ReadFile(Ansi(a[1])) == ReadFile(Ansi(a[2])), Path(Ansi(a[1])) + " equals " + Path(Ansi(a[2])));
+        Expect(ReadFile(Ansi(a[1])) == ReadFile(Ansi(a[2])),
+               Path(Ansi(a[1])) + " equals " + Path(Ansi(a[2])));
     } else if (command == "absent" || command == "present") {
         Need(a, 1);
         bool there = GetFileAttributesA(Ansi(a[1]).c_str()) != INVALID_FILE_ATTRIBUTES;
-        Expect(there == (command == "present"), Path(Ansi(a[1])) + (there ? " exists" : " does not exist"));
+        Expect(there == (command == "present"),
+               Path(Ansi(a[1])) + (there ? " exists" : " does not exist"));
     } else {
         Fail("unknown command " + command);
     }
@@ -954,15 +998,17 @@ int main(int argc, char** argv) {
         RegSetValueExA(key, argv[2], 0, REG_SZ, reinterpret_cast<const BYTE*>(argv[3]),
                        static_cast<DWORD>(std::strlen(argv[3]) + 1));
         RegCloseKey(key);
-        RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\uidriver.exe\\Explorer", &key);
+        RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\uidriver.exe\\Explorer",
+                      &key);
         RegSetValueExA(key, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(argv[2]),
                        static_cast<DWORD>(std::strlen(argv[2]) + 1));
         RegCloseKey(key);
         return 0;
     }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: uidriver SCRIPT [NAME=VALUE...]\n"
-                             "       uidriver --desktop NAME WIDTHxHEIGHT\n");
+        std::fprintf(stderr,
+                     "usage: uidriver SCRIPT [NAME=VALUE...]\n"
+                     "       uidriver --desktop NAME WIDTHxHEIGHT\n");
         return 2;
     }
     for (int i = 2; i < argc; ++i) {

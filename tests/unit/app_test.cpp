@@ -24,7 +24,8 @@ struct FolderPartCase {
 
 // "表" is 95 5C and "ソ" is 83 5C: their second byte is a backslash.
 const FolderPartCase folderPartCases[] = {
-    {"FolderWithPlaceholder", "C:\\WINDOWS\\TEMP\\(none)", "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP"},
+    {"FolderWithPlaceholder", "C:\\WINDOWS\\TEMP\\(none)", "C:\\WINDOWS\\TEMP",
+     "C:\\WINDOWS\\TEMP"},
     {"DriveRootKeepsBackslash", "C:\\(none)", "C:\\", "C:\\"},
     {"NoSeparator", "(none)", "", ""},
     {"Empty", "", "", ""},
@@ -64,7 +65,9 @@ TEST(FolderExistsTest, OnlyExistingFoldersPass) {
 
 // --- Start-up -------------------------------------------------------------------
 
-std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 class StartupTest : public testing::Test {
 protected:
@@ -81,9 +84,9 @@ TEST_F(StartupTest, DefaultsAreTheTemporaryFolderAndTheHostsProgramFolder) {
     app::ReadDefaultFolders(system, folders);
     EXPECT_STREQ(folders.expand, "C:\\WINDOWS\\TEMP\\");
     EXPECT_STREQ(folders.install, "D:\\Host\\Programs\\");
-    std::vector<std::string> expected = {
-        "GetTempPathA 256", std::string("RegOpenKeyA ") + app::HostSettingsKey,
-        "RegQueryValueExA programs", "RegCloseKey"};
+    std::vector<std::string> expected = {"GetTempPathA 256",
+                                         std::string("RegOpenKeyA ") + app::HostSettingsKey,
+                                         "RegQueryValueExA programs", "RegCloseKey"};
     EXPECT_EQ(system.calls, expected);
     EXPECT_TRUE(system.boxes.empty());
 }

@@ -73,13 +73,17 @@ const BrokenCase brokenCases[] = {
     {"ExtraClose", "TForm1 Form1 {\n}\n}\n", "line 3: \"}\" without an open object"},
     {"SecondTopObject", "TForm1 Form1 {\n}\nTForm1 Form2 {\n}\n", "line 3: only one object"},
     {"PropertyOutside", "Left 1\n", "line 1: a property outside an object"},
-    {"PropertyWithoutValue", "TForm1 Form1 {\n  Left\n}\n", "line 2: the property Left has no value"},
+    {"PropertyWithoutValue", "TForm1 Form1 {\n  Left\n}\n",
+     "line 2: the property Left has no value"},
     {"HeaderWithoutName", "TForm1 {\n}\n", "line 1: an object starts with"},
-    {"OpenText", "TForm1 Form1 {\n  Caption \"abc\n}\n", "line 2: a text without its closing quote"},
-    {"NumberWithLetters", "TForm1 Form1 {\n  Left 12px\n}\n", "line 2: a number followed by letters"},
+    {"OpenText", "TForm1 Form1 {\n  Caption \"abc\n}\n",
+     "line 2: a text without its closing quote"},
+    {"NumberWithLetters", "TForm1 Form1 {\n  Left 12px\n}\n",
+     "line 2: a number followed by letters"},
     {"HugeNumber", "TForm1 Form1 {\n  Left 99999999999\n}\n", "line 2: a number out of range"},
     {"StrayCharacter", "TForm1 Form1 {\n  Left = 1\n}\n", "line 2: unexpected character"},
-    {"ValueFirst", "TForm1 Form1 {\n  \"Caption\" 1\n}\n", "line 2: a property starts with its name"},
+    {"ValueFirst", "TForm1 Form1 {\n  \"Caption\" 1\n}\n",
+     "line 2: a property starts with its name"},
     {"BraceInProperty", "TForm1 Form1 {\n  Left 1 }\n", "line 2: a brace inside a property"},
 };
 
@@ -104,7 +108,7 @@ TEST(FormTextTest, ValueReadersCheckCountAndKind) {
     EXPECT_THROW(vcl::NumberValue(p[0]), vcl::Exception);  // two values
     EXPECT_THROW(vcl::NumberValue(p[1]), vcl::Exception);  // a name
     EXPECT_THROW(vcl::BoolValue(p[2]), vcl::Exception);
-    EXPECT_THROW(vcl::NameValue(p[3]), vcl::Exception);   // a text
+    EXPECT_THROW(vcl::NameValue(p[3]), vcl::Exception);  // a text
     EXPECT_TRUE(vcl::BoolValue(p[4]));
     try {
         vcl::TextValue(p[1]);

@@ -40,6 +40,9 @@ constexpr char SoundForm[] =
     "  ClientWidth 200\n"
     "  ClientHeight 100\n"
     "  Caption \"ﾃｽﾄ\"\n"
+    "  Font.Name \"ＭＳ Ｐゴシック\"\n"
+    "  Font.Charset SHIFTJIS_CHARSET\n"
+    "  Font.Height -13\n"
     "  TButton btnGo {\n"
     "    Bounds 10 20 65 25\n"
     "    Caption \"go\"\n"
@@ -48,6 +51,7 @@ constexpr char SoundForm[] =
     "  TEdit edtName {\n"
     "    Bounds 10 50 100 21\n"
     "    Enabled false\n"
+    "    Font.Height -20\n"
     "  }\n"
     "  TOpenDialog dlgOpen {\n"
     "    FileName \"(none)\"\n"
@@ -71,6 +75,18 @@ TEST(VclFormTest, SoundDescriptionBuildsEveryComponent) {
     EXPECT_EQ(form.btnGo->Width(), 65);
     form.btnGo->Click();
     EXPECT_EQ(form.clicks, 1);
+    // Controls show text in the form's font unless they have their own.
+    LOGFONTA font = {};
+    auto shown = reinterpret_cast<HFONT>(SendMessageA(form.btnGo->Handle(), WM_GETFONT, 0, 0));
+    ASSERT_NE(GetObjectA(shown, sizeof font, &font), 0);
+    EXPECT_STREQ(font.lfFaceName, "ＭＳ Ｐゴシック");
+    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
+    EXPECT_EQ(font.lfHeight, -13);
+    EXPECT_EQ(font.lfWeight, FW_NORMAL);
+    auto own = reinterpret_cast<HFONT>(SendMessageA(form.edtName->Handle(), WM_GETFONT, 0, 0));
+    ASSERT_NE(GetObjectA(own, sizeof font, &font), 0);
+    EXPECT_EQ(font.lfHeight, -20);
+    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
     ASSERT_NE(form.edtName, nullptr);
     EXPECT_FALSE(form.edtName->Enabled());
     form.edtName->SetText("C:\\表\\");
@@ -82,8 +98,12 @@ TEST(VclFormTest, SoundDescriptionBuildsEveryComponent) {
 TEST(VclFormTest, InitialDirDropsOneTrailingBackslashOutsideARoot) {
     vcl::TOpenDialog dialog(nullptr);
     const std::pair<const char*, const char*> cases[] = {
-        {"C:\\WINDOWS\\TEMP\\", "C:\\WINDOWS\\TEMP"}, {"C:\\WINDOWS", "C:\\WINDOWS"},
-        {"C:\\", "C:\\"}, {"\\", "\\"}, {"", ""}, {"C:\\a\\\\", "C:\\a\\"},
+        {"C:\\WINDOWS\\TEMP\\", "C:\\WINDOWS\\TEMP"},
+        {"C:\\WINDOWS", "C:\\WINDOWS"},
+        {"C:\\", "C:\\"},
+        {"\\", "\\"},
+        {"", ""},
+        {"C:\\a\\\\", "C:\\a\\"},
     };
     for (const auto& [given, kept] : cases) {
         dialog.SetInitialDir(given);
@@ -100,19 +120,25 @@ struct BrokenCase {
 
 const BrokenCase brokenCases[] = {
     {"OtherClass", "TTestForm Form {", "TOther Form {", "line 1: describes TOther, not TTestForm"},
-    {"UnknownFormProperty", "ClientWidth 200", "Colour 200", "line 2: Colour is no property of TTestForm"},
-    {"UnknownControlProperty", "Caption \"go\"", "Kind \"go\"", "line 7: Kind is no property of TButton"},
-    {"WrongValue", "Enabled false", "Enabled 0", "line 12: Enabled takes a name"},
-    {"UnknownField", "TEdit edtName {", "TEdit edtOther {", "line 10: TTestForm has no field edtOther"},
-    {"FieldOfAnotherClass", "TEdit edtName {", "TButton edtName {", "line 10: edtName is a TEdit, not a TButton"},
+    {"UnknownFormProperty", "ClientWidth 200", "Colour 200",
+     "line 2: Colour is no property of TTestForm"},
+    {"UnknownControlProperty", "Caption \"go\"", "Kind \"go\"",
+     "line 10: Kind is no property of TButton"},
+    {"WrongValue", "Enabled false", "Enabled 0", "line 15: Enabled takes a name"},
+    {"UnknownField", "TEdit edtName {", "TEdit edtOther {",
+     "line 13: TTestForm has no field edtOther"},
+    {"FieldOfAnotherClass", "TEdit edtName {", "TButton edtName {",
+     "line 13: edtName is a TEdit, not a TButton"},
     {"MissingComponent", "TOpenDialog dlgOpen {\n    FileName \"(none)\"\n  }\n", "",
      "no component dlgOpen"},
     {"DescribedTwice", "TOpenDialog dlgOpen {", "TButton btnGo {\n  }\n  TOpenDialog dlgOpen {",
-     "line 14: btnGo is described twice"},
-    {"UnknownHandler", "OnClick btnGoClick", "OnClick btnStopClick", "line 8: OnClick names no method btnStopClick"},
+     "line 18: btnGo is described twice"},
+    {"UnknownHandler", "OnClick btnGoClick", "OnClick btnStopClick",
+     "line 11: OnClick names no method btnStopClick"},
     {"DialogHoldingAControl", "FileName \"(none)\"", "TButton btnGo {\n    }",
-     "line 14: dlgOpen cannot hold controls"},
-    {"UnsupportedBorder", "ClientWidth 200", "BorderStyle bsSizeable", "line 2: BorderStyle must be bsSingle"},
+     "line 18: dlgOpen cannot hold controls"},
+    {"UnsupportedBorder", "ClientWidth 200", "BorderStyle bsSizeable",
+     "line 2: BorderStyle must be bsSingle"},
 };
 
 class BrokenFormTest : public testing::TestWithParam<BrokenCase> {};
