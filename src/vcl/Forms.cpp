@@ -20,6 +20,8 @@ TScreen* const Screen = &screen;
 // --- TForm --------------------------------------------------------------------
 
 TForm::~TForm() {
+    // Focus moves while the windows go are no user's: no exit handlers.
+    destroying_ = true;
     if (handle_ != nullptr) DestroyWindow(handle_);
     for (auto& [settings, font] : fonts_) DeleteObject(font);
 }
@@ -219,7 +221,7 @@ void TForm::RestoreFocus() {
 }
 
 void TForm::FocusMoved(TControl* control) {
-    if (control == active_) return;
+    if (control == active_ || destroying_) return;
     TControl* previous = active_;
     // Set first: a message box in the exit handler takes the activation
     // away, and getting it back must not count as another move.

@@ -98,6 +98,7 @@ private:
     TControl* active_ = nullptr;
     bool everActive_ = false;
     unsigned deactivations_ = 0;
+    bool destroying_ = false;
     int clientWidth_ = 0, clientHeight_ = 0;
     bool systemMenu_ = true;
     int lastControlId_ = 0;
