@@ -847,11 +847,11 @@ void Run(const std::vector<std::string>& a) {
             CreateWindowExA(0, "STATIC", "another application", WS_POPUP | WS_VISIBLE | WS_CAPTION,
                             0, 0, 200, 60, nullptr, nullptr, nullptr, nullptr);
         SetForegroundWindow(other);
-        WaitFor([other] { return GetForegroundWindow() == other; }, 2000);
+        WaitFor([other] { return GetForegroundWindow() == other; }, 5000);
         Say("another window is active: %s", GetForegroundWindow() == other ? "yes" : "no");
         Settle();
         SetForegroundWindow(main);
-        WaitFor([main] { return GetForegroundWindow() == main; }, 2000);
+        WaitFor([main] { return GetForegroundWindow() == main; }, 5000);
         DestroyWindow(other);
         Settle();
     } else if (command == "dump") {
@@ -934,7 +934,7 @@ void Run(const std::vector<std::string>& a) {
         Need(a, 2);
         std::string want = Ansi(a[2]);
         HWND control = FindControl(a[1]);
-        WaitFor([&] { return TextOf(control) == want; }, 2000);
+        WaitFor([&] { return TextOf(control) == want; }, 5000);
         std::string got = TextOf(control);
         Say("%s text %s", a[1].c_str(), Show(got).c_str());
         Expect(got == want, a[1] + " shows " + Show(want));
@@ -942,7 +942,7 @@ void Run(const std::vector<std::string>& a) {
         Need(a, 2);
         bool want = a[2] == "true";
         HWND control = FindControl(a[1]);
-        WaitFor([&] { return (IsWindowEnabled(control) != FALSE) == want; }, 2000);
+        WaitFor([&] { return (IsWindowEnabled(control) != FALSE) == want; }, 5000);
         Expect((IsWindowEnabled(control) != FALSE) == want,
                a[1] + (want ? " enabled" : " disabled"));
     } else if (command == "position") {
@@ -955,7 +955,7 @@ void Run(const std::vector<std::string>& a) {
     } else if (command == "focus") {
         Need(a, 1);
         HWND want = FindControl(a[1]);
-        WaitFor([&] { return FocusOf(installer.dwThreadId) == want; }, 2000);
+        WaitFor([&] { return FocusOf(installer.dwThreadId) == want; }, 5000);
         HWND focus = FocusOf(installer.dwThreadId);
         Say("focus on %s", NameOf(focus).c_str());
         Expect(focus == want, "the focus is on " + a[1]);
