@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <memory>
 #include <span>
 #include <string>
@@ -32,8 +31,6 @@ public:
     void SetLeft(int left);
     void SetTop(int top);
 
-    // The control that has or last had the focus in this form.
-    TControl* ActiveControl() const { return active_; }
     // Moves the focus as Tab (forward) and Shift+Tab do.
     void SelectNext(TControl* from, bool forward);
 
@@ -60,7 +57,6 @@ public:
 
     // The GDI font for `settings`, made once and kept for the form's lifetime.
     HFONT FontFor(const FontSettings& settings);
-    const FontSettings& Font() const { return font_; }
     TNotifyEvent FindMethod(const FormProperty& property);
     int NextControlId() { return ++lastControlId_; }
     void FocusMoved(TControl* control);
