@@ -134,13 +134,12 @@ public:
           links_(level_ == Level::Optimal ? 2 * Slots : Slots, 0) {
         std::memset(buf_.data(), ' ', History);
         filled_ = History;
-        cur_ = 0;
+        // Every initial position up to 4096 - 18 holds 18 spaces; each would
+        // replace the one before it, so the last of them stands for all.
+        cur_ = History - MaxMatch;
         start_ = History;
         if (level_ == Level::Optimal) {
-            cost_.assign(block_ + MaxMatch + 1, Unreached);
-            how_.assign(block_ + MaxMatch + 1, 0);
-            from_.assign(block_, 0);
-            path_.reserve(block_ + MaxMatch);
+            GrowParse(MaxMatch + 1);
             cost_[0] = 0;
         }
     }
@@ -270,23 +269,62 @@ private:
     }
 
     // The longest match at one of the last 17 positions, whose bytes do not
-    // make a whole key: every distance is tried.
+    // make a whole key and which are not in the trees. The trees are searched
+    // without changing them: a search for the shorter key still passes its
+    // neighbours in sort order. The positions that are not in the trees, the
+    // last 17, are tried one by one. (Initial spaces below 4096 - 18 are in
+    // the trees through the one that stands for them.)
     unsigned SearchTail(std::size_t x, std::size_t& at) {
         const std::uint8_t* const base = buf_.data();
+        const std::uint8_t* const key = base + x;
         const auto limit = static_cast<unsigned>(filled_ - x);
         unsigned best = 0;
-        for (std::size_t d = 1; d <= WindowSize && best < limit; ++d) {
+        if (limit < MinMatch) return 0;
+
+        const auto pos = static_cast<std::uint32_t>(x + PosBias);
+        std::uint32_t cand = head_[Hash3(key)];
+        unsigned lenBefore = 0, lenAfter = 0;
+        while (pos - cand <= WindowSize) {
+            const std::uint8_t* other = base + (cand - PosBias);
+            unsigned len = CommonPrefix(other, key, std::min(lenBefore, lenAfter), limit);
+            if (len > best) {
+                best = len;
+                at = cand - PosBias;
+            }
+            if (len == limit) break;
+            const std::uint32_t* node = &links_[2 * (cand & SlotMask)];
+            if (other[len] < key[len]) {
+                cand = node[1];
+                lenBefore = len;
+            } else {
+                cand = node[0];
+                lenAfter = len;
+            }
+        }
+
+        const std::size_t firstOutside = filled_ - (MaxMatch - 1);
+        for (std::size_t y = std::max(firstOutside, x - WindowSize); y < x && best < limit; ++y) {
             unsigned n = 0;
-            while (n < limit && base[x - d + n] == base[x + n]) ++n;
+            while (n < limit && base[y + n] == key[n]) ++n;
             if (n > best) {
                 best = n;
-                at = x - d;
+                at = y;
             }
         }
         return best >= MinMatch ? best : 0;
     }
 
+    // The parse arrays grow with the input, up to a block, so that small
+    // inputs do not pay for a whole block.
+    void GrowParse(std::size_t needed) {
+        std::size_t size = std::min(std::max(needed, 2 * cost_.size()), block_ + MaxMatch + 1);
+        cost_.resize(size, Unreached);
+        how_.resize(size, 0);
+        from_.resize(size, 0);
+    }
+
     void Relax(std::size_t i, unsigned longest, std::size_t at) {
+        if (i + MaxMatch >= cost_.size()) GrowParse(i + MaxMatch + 1);
         // Among equal costs the latest step wins. Taking the earliest instead
         // keeps the paths through a run of matches apart for good: each
         // would step back 18 at a time from its own residue.
