@@ -18,8 +18,10 @@ inline std::uint64_t OptimalBits(std::span<const std::uint8_t> data) {
     const std::size_t window = szdd::WindowSize;
     // The 4096 spaces the ring holds before any output, then the data.
     const std::size_t n = data.size();
-    std::vector<std::uint8_t> s(window + n, ' ');
-    std::copy(data.begin(), data.end(), s.begin() + window);
+    std::vector<std::uint8_t> s(window, ' ');
+    s.reserve(window + n);
+    // Appended byte by byte: GCC 12 warns wrongly about a bulk copy here.
+    for (std::uint8_t byte : data) s.push_back(byte);
     std::vector<std::uint64_t> best(n + 1, std::numeric_limits<std::uint64_t>::max());
     best[0] = 0;
     for (std::size_t i = 0; i < n; ++i) {

@@ -19,7 +19,13 @@ std::string Reason() { return std::strerror(errno); }
 
 void Fail(std::string message) { throw Failure{ExitBadInput, std::move(message)}; }
 
-std::string Show(const std::filesystem::path& path) { return "'" + Utf8Of(path) + "'"; }
+std::string Show(const std::filesystem::path& path) {
+    // Appended rather than "'" + ... + "'", which GCC 12 warns about wrongly.
+    std::string shown(1, '\'');
+    shown += Utf8Of(path);
+    shown += '\'';
+    return shown;
+}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {

@@ -165,8 +165,13 @@ std::filesystem::path TemporaryFor(const std::filesystem::path& path) {
 #else
     unsigned long process = static_cast<unsigned long>(getpid());
 #endif
+    std::string suffix = ".";
+    suffix += std::to_string(process);
+    suffix += '-';
+    suffix += std::to_string(serial++);
+    suffix += ".partial";
     std::filesystem::path temporary = path;
-    temporary += Utf8Path("." + std::to_string(process) + "-" + std::to_string(serial++) + ".partial");
+    temporary += Utf8Path(suffix);
     return temporary;
 }
 
