@@ -116,8 +116,9 @@ TEST_F(PackagerTest, BuildListVerifyExtract) {
     };
     const std::vector<std::string> order = {"README.TXT", "PROGRAM.EXE", U8(u8"データ.dat"), "EMPTY.BIN", longName};
     for (const auto& [name, bytes] : files) Write(name, bytes);
-    // 32 double-byte characters: 96 bytes of UTF-8, exactly 64 of Shift-JIS.
-    const std::string fullNotice = Repeat(U8(u8"版"), 23) + U8(u8"アップデート第二版");
+    // 31 double-byte characters and two ASCII ones: 95 bytes of UTF-8,
+    // exactly 64 of Shift-JIS, where the backslash stays 5Ch.
+    const std::string fullNotice = Repeat(U8(u8"版"), 22) + U8(u8"アップデート第二版") + "\\~";
     std::vector<std::string> args = {"build", "--stub", Arg("stub.exe"), "-o", Arg("pkg.exe"), "--notice", fullNotice};
     for (const std::string& name : order) args.push_back(Arg(name));
     Result built = Run(args);
@@ -134,7 +135,7 @@ TEST_F(PackagerTest, BuildListVerifyExtract) {
     ASSERT_EQ(pkg::LoadPackageIndex(system, index).status, pkg::LoadStatus::Loaded);
     EXPECT_EQ(index.dataOffset, stub.size());
     ASSERT_EQ(index.entryCount, 5);
-    EXPECT_EQ(std::string(index.Notice()), Repeat("版", 23) + "アップデート第二版");
+    EXPECT_EQ(std::string(index.Notice()), Repeat("版", 22) + "アップデート第二版" + "\x5C~");
     const char* stored[] = {"README.TX_", "PROGRAM.EX_", "データ.da_", "EMPTY.BI_", nullptr};
     std::size_t at = index.dataOffset;
     for (int i = 0; i < index.entryCount; ++i) {

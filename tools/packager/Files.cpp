@@ -107,8 +107,10 @@ void OutputFile::Publish() {
 Progress::Progress(const Console& console, std::string label, std::uint64_t total)
     : err_(console.progress ? &console.err : nullptr), label_(std::move(label)), total_(total) {}
 
-Progress::~Progress() {
+void Progress::Done() {
     if (visible_) *err_ << '\r' << std::string(label_.size() + 6, ' ') << '\r' << std::flush;
+    visible_ = false;
+    err_ = nullptr;
 }
 
 void Progress::Advance(std::uint64_t done) {

@@ -81,8 +81,10 @@ private:
 class Progress {
 public:
     Progress(const Console& console, std::string label, std::uint64_t total);
-    ~Progress();
+    ~Progress() { Done(); }
     void Advance(std::uint64_t done);
+    // Clears the line, before anything else is printed.
+    void Done();
 
 private:
     std::ostream* err_;

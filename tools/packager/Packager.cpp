@@ -483,6 +483,7 @@ int Build(const std::vector<std::string>& args, const Console& console) {
         Fail("internal error: " + Damaged(outPath, check));
     }
     out.Publish();
+    progress.Done();
     console.out << "built " << Utf8Of(outPath) << ": " << inputs.size() << " entries, " << totalExpanded
                 << " bytes compressed to " << totalStored << " (" << Percent(totalStored, totalExpanded) << ")\n";
     return ExitOk;
@@ -567,6 +568,7 @@ int Extract(const std::vector<std::string>& args, const Console& console) {
         if (status != szdd::Status::Ok) Fail(Show(package.path) + " changed while it was read");
         out.Publish();
     }
+    progress.Done();
     console.out << "extracted " << package.entries.size() << " entries into " << Utf8Of(dir) << "\n";
     return ExitOk;
 }
@@ -608,6 +610,7 @@ int Compress(const std::vector<std::string>& args, const Console& console) {
     Compressed compressed = CompressStream(in, inPath, out, a.flags.count("--greedy") ? szdd::Level::Greedy : szdd::Level::Optimal, progress);
     out.WriteAt(0, szdd::EncodeHeader({restore, static_cast<std::uint32_t>(compressed.expandedSize)}));
     out.Publish();
+    progress.Done();
     console.out << Utf8Of(inPath) << ": " << compressed.expandedSize << " -> " << out.Size() << " bytes ("
                 << Percent(out.Size(), compressed.expandedSize) << ") in " << Utf8Of(outPath) << "\n";
     return ExitOk;
@@ -654,6 +657,7 @@ int Expand(const std::vector<std::string>& args, const Console& console) {
         ExpandStream(in, inPath, size, [&](std::span<const std::uint8_t> bytes) { out.Write(bytes); }, &progress);
     if (status != szdd::Status::Ok) Fail(Show(inPath) + ": " + szdd::Describe(status));
     out.Publish();
+    progress.Done();
     console.out << Utf8Of(inPath) << ": " << size << " -> " << out.Size() << " bytes in " << Utf8Of(outPath) << "\n";
     return ExitOk;
 }
