@@ -37,7 +37,9 @@ public:
 
     // A press of Install, given the texts of the two folder fields. Reports
     // only through message boxes and `view`. A press while a run is in
-    // progress (its message boxes pump messages) is ignored.
+    // progress (its message boxes pump messages) is ignored. The steps are
+    // NormaliseFolder (Folders.h), CheckFreeSpace (FreeSpace.h) and
+    // RunInstallation (Run.h).
     void StartClick(const std::string& expandText, const std::string& installText,
                     InstallView& view);
 

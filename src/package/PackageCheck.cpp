@@ -24,6 +24,14 @@ bool IsDeviceName(std::string_view name) {
            base[3] >= '1' && base[3] <= '9';
 }
 
+// Whether the byte at `at` is the second byte of a double-byte character.
+bool IsTrailByteAt(std::string_view name, std::size_t at) {
+    for (std::size_t i = 0; i < at; ++i) {
+        if (IsSjisLeadByte(static_cast<unsigned char>(name[i])) && ++i == at) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool CheckFileName(std::string_view name) {
@@ -108,9 +116,11 @@ PackageCheck CheckPackage(sys::Stream& stream, const PackageIndex& index) {
         }
         std::string_view stored = StoredName(record.name);
         if (!CheckFileName(stored)) return fault(PackageFault::BadStoredName, i);
-        if (stored.find(RestoreMark) == std::string_view::npos) {
-            return fault(PackageFault::NoUnderscore, i);
-        }
+        std::size_t mark = stored.find(RestoreMark);
+        if (mark == std::string_view::npos) return fault(PackageFault::NoUnderscore, i);
+        // The installer replaces the first "_" byte; inside a character that
+        // would turn the character into another and keep the real mark.
+        if (IsTrailByteAt(stored, mark)) return fault(PackageFault::UnderscoreInCharacter, i);
         if (entry.restoreChar == RestoreMark) return fault(PackageFault::RestoreIsUnderscore, i);
         std::string installed = InstalledName(stored, entry.restoreChar);
         if (!CheckFileName(installed)) return fault(PackageFault::BadInstalledName, i);
@@ -148,6 +158,8 @@ const char* Describe(PackageFault fault) {
         case PackageFault::NameNotTerminated: return "the name field holds no NUL";
         case PackageFault::BadStoredName: return "the stored name is not a plain file name";
         case PackageFault::NoUnderscore: return "the stored name has no underscore";
+        case PackageFault::UnderscoreInCharacter:
+            return "the stored name's first underscore byte is part of a double-byte character";
         case PackageFault::RestoreIsUnderscore: return "the restore character is an underscore";
         case PackageFault::BadInstalledName: return "the installed name is not a plain file name";
         case PackageFault::DuplicateStoredName: return "two entries have the same stored name";

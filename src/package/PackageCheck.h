@@ -26,6 +26,7 @@ enum class PackageFault {
     NameNotTerminated,     // no NUL in the 60-byte name field
     BadStoredName,         // not a plain file name (see CheckFileName)
     NoUnderscore,          // nothing for the restore character to replace
+    UnderscoreInCharacter, // the first "_" byte is the second byte of a double-byte character
     RestoreIsUnderscore,   // the installed name would be the stored name
     BadInstalledName,      // the restored name is not a plain file name
     DuplicateStoredName,

@@ -356,10 +356,11 @@ LzHandle FakeSystem::LZOpenFileA(const char* path, OpenFileRecord& record, std::
     std::string key = Key(resolved);
     bool create = (style & OfCreate) != 0;
     LzHandle handle = LzErrorBadInHandle;
-    if (create) {
+    if (resolved.size() >= LzMaxPath) {
+        // Refused before anything is created.
+    } else if (create) {
         if (!Listed(failLzCreate, key) && CreateFile(resolved) != nullptr) handle = nextLzHandle_++;
-    } else if (auto it = files_.find(key);
-               it != files_.end() && resolved.size() < MaxPath && !Listed(failLzOpen, key)) {
+    } else if (auto it = files_.find(key); it != files_.end() && !Listed(failLzOpen, key)) {
         const auto& bytes = it->second.bytes;
         bool unknownMode = szdd::HasMagic(bytes) && bytes.size() > 8 && bytes[8] != szdd::ModeA;
         handle = unknownMode ? LzErrorUnknownAlg : nextLzHandle_++;

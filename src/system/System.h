@@ -45,7 +45,10 @@ inline constexpr std::uint32_t PlatformWin32Nt = 2;
 inline constexpr std::uint32_t InvalidFileAttributes = 0xFFFFFFFF;
 inline constexpr std::uint32_t FileAttributeDirectory = 0x10;
 
-// LZOpenFileA styles; a negative handle is a failure.
+// LZOpenFileA styles; a negative handle is a failure. LZOpenFileA opens
+// through OpenFile, whose record holds a path of at most 127 bytes: a longer
+// path fails, whatever the style.
+inline constexpr std::uint32_t LzMaxPath = 128;
 inline constexpr std::uint16_t OfRead = 0x0000;
 inline constexpr std::uint16_t OfCreate = 0x1000;
 using LzHandle = std::int32_t;

@@ -8,6 +8,9 @@
 namespace sys {
 
 static_assert(sizeof(OpenFileRecord) >= sizeof(OFSTRUCT));
+static_assert(LzMaxPath == OFS_MAXPATHNAME);
+// The size GetVersionExA has always been told in dwOSVersionInfoSize.
+static_assert(sizeof(OSVERSIONINFOA) == 148);
 
 StreamPtr Win32System::OpenRead(const char* path) {
     // The C library opens without a sharing restriction, so readers and

@@ -347,6 +347,9 @@ std::vector<CheckCase> CheckCases() {
         {"LoneLeadByte", [] { return WithEntry(Named("FILE_\x81", 'X')); }, F::BadStoredName, 1},
         {"BadTrailByte", [] { return WithEntry(Named("FI\x81\x1FLE_", 'X')); }, F::BadStoredName, 1},
         {"NoUnderscore", [] { return WithEntry(Named("FILE.TXT", 'X')); }, F::NoUnderscore, 1},
+        // "ダ" is 83 5F: its second byte is the first underscore byte.
+        {"UnderscoreInCharacter", [] { return WithEntry(Named("\x83\x5F_", 'X')); },
+         F::UnderscoreInCharacter, 1},
         {"RestoresUnderscore", [] { return WithEntry(Named("FILE_", '_')); }, F::RestoreIsUnderscore, 1},
         {"RestoresBackslash", [] { return WithEntry(Named("EVIL_", '\\')); }, F::BadInstalledName, 1},
         {"RestoresColon", [] { return WithEntry(Named("C_EVIL", ':')); }, F::BadInstalledName, 1},
