@@ -220,6 +220,8 @@ std::vector<RefusalCase> RefusalCases() {
         {"UnderscoreBeforeLastCharacter", FilesNamed({"MY_FILE.TXT"}), 1, "underscore before its last"},
         {"EndsWithUnderscore", FilesNamed({"FILE.TX_"}), 1, "ends with an underscore"},
         {"EndsWithDoubleByteCharacter", FilesNamed({U8(u8"データ表")}), 1, "double-byte"},
+        // "ダ" is 83 5F in Shift-JIS: the installer would replace its 5Fh.
+        {"UnderscoreByteInsideCharacter", FilesNamed({U8(u8"ダウンロード.txt")}), 1, "second byte is 5Fh"},
         {"SameStoredName", FilesNamed({"A.TXT", "A.TXY"}), 1, "same stored name"},
         {"SameNameInOtherFolderAndCase", FilesNamed({"one/README.TXT", "two/readme.txt"}), 1, "same stored name"},
         {"MoreThan64Files", FilesNamed(many), 1, "at most 64"},

@@ -239,6 +239,13 @@ std::optional<std::string> NameProblem(std::string_view sjis) {
                "replaced by the underscore";
     }
     if (sjis.back() == pkg::RestoreMark) return "the name ends with an underscore, which could not be restored";
+    for (std::size_t i = 0; i + 1 < sjis.size(); ++i) {
+        if (!pkg::IsSjisLeadByte(static_cast<unsigned char>(sjis[i]))) continue;
+        if (sjis[++i] == pkg::RestoreMark) {
+            return "the name has a double-byte character whose second byte is 5Fh, the underscore "
+                   "byte the installer replaces";
+        }
+    }
     if (sjis.find(pkg::RestoreMark) < last) {
         return "the name has an underscore before its last character, and the installer restores "
                "the first underscore";
