@@ -108,7 +108,8 @@ double ExpandWithLibmspack(const fs::path& in, const fs::path& out) {
 double ExpandWithPackager(const fs::path& in, const fs::path& out) {
     std::ostringstream quiet;
     double start = Now();
-    int status = packager::Run({"packager", "expand", "-o", out.string(), in.string()}, {quiet, quiet, false});
+    int status = packager::Run({"packager", "expand", "-o", out.string(), in.string()},
+                               {quiet, quiet, false});
     double seconds = Now() - start;
     if (status != 0) Die("packager expand failed on " + in.string() + ": " + quiet.str());
     return seconds;
@@ -156,7 +157,8 @@ int main(int argc, char** argv) {
         while (written < (std::uint64_t{96} << 20)) {
             for (const fs::path& source : corpus) {
                 std::ifstream in(source, std::ios::binary);
-                while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+                while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) ||
+                       in.gcount() > 0) {
                     out.write(buffer.data(), in.gcount());
                     written += static_cast<std::uint64_t>(in.gcount());
                 }
@@ -167,17 +169,20 @@ int main(int argc, char** argv) {
     rusage self{};
     getrusage(RUSAGE_SELF, &self);
     const double floorMiB = static_cast<double>(self.ru_maxrss) / 1024.0;
-    ProcessRun compressBig = Spawn({PACKAGER, "compress", "-o", (work / "big.sz").string(), big.string()});
-    ProcessRun expandBig = Spawn({PACKAGER, "expand", "-o", (work / "big.back").string(), (work / "big.sz").string()});
-    ProcessRun compressSmall = Spawn({PACKAGER, "compress", "-o", (work / "small.sz").string(), corpus.back().string()});
+    ProcessRun compressBig =
+        Spawn({PACKAGER, "compress", "-o", (work / "big.sz").string(), big.string()});
+    ProcessRun expandBig =
+        Spawn({PACKAGER, "expand", "-o", (work / "big.back").string(), (work / "big.sz").string()});
+    ProcessRun compressSmall =
+        Spawn({PACKAGER, "compress", "-o", (work / "small.sz").string(), corpus.back().string()});
     const bool bigSame = fs::file_size(work / "big.back") == bigSize;
     fs::remove(big);
     fs::remove(work / "big.back");
 
     std::vector<Row> rows;
 
-    std::printf("%-14s %9s %11s %9s %9s %9s %8s %8s %9s\n", "file", "bytes", "mscompress", "optimal",
-                "greedy", "exact", "opt/ms", "grd/ms", "opt/exact");
+    std::printf("%-14s %9s %11s %9s %9s %9s %8s %8s %9s\n", "file", "bytes", "mscompress",
+                "optimal", "greedy", "exact", "opt/ms", "grd/ms", "opt/exact");
     for (const fs::path& source : corpus) {
         Row row;
         row.name = source.filename().string();
@@ -194,9 +199,13 @@ int main(int argc, char** argv) {
             fs::remove(msOut);
             return Spawn({MSCOMPRESS, in.string()}).seconds;
         });
-        row.compressTime = Best([&] { return Spawn({PACKAGER, "compress", "-o", ours.string(), in.string()}).seconds; });
-        row.greedyTime = Best(
-            [&] { return Spawn({PACKAGER, "compress", "--greedy", "-o", greedy.string(), in.string()}).seconds; });
+        row.compressTime = Best([&] {
+            return Spawn({PACKAGER, "compress", "-o", ours.string(), in.string()}).seconds;
+        });
+        row.greedyTime = Best([&] {
+            return Spawn({PACKAGER, "compress", "--greedy", "-o", greedy.string(), in.string()})
+                .seconds;
+        });
         row.mscompress = fs::file_size(msOut);
         row.optimal = fs::file_size(ours);
         row.greedy = fs::file_size(greedy);
@@ -207,13 +216,15 @@ int main(int argc, char** argv) {
         row.expandTime = Best([&] { return ExpandWithPackager(ours, back); });
         if (ReadFile(back) != data) Die("packager expand did not give back " + row.name);
 
-        std::printf("%-14s %9llu %11llu %9llu %9llu %9llu %8.4f %8.4f %+8.3f%%\n", row.name.c_str(),
-                    static_cast<unsigned long long>(row.size), static_cast<unsigned long long>(row.mscompress),
-                    static_cast<unsigned long long>(row.optimal), static_cast<unsigned long long>(row.greedy),
-                    static_cast<unsigned long long>(row.exact),
-                    static_cast<double>(row.optimal) / static_cast<double>(row.mscompress),
-                    static_cast<double>(row.greedy) / static_cast<double>(row.mscompress),
-                    100.0 * (static_cast<double>(row.optimal) / static_cast<double>(row.exact) - 1.0));
+        std::printf(
+            "%-14s %9llu %11llu %9llu %9llu %9llu %8.4f %8.4f %+8.3f%%\n", row.name.c_str(),
+            static_cast<unsigned long long>(row.size),
+            static_cast<unsigned long long>(row.mscompress),
+            static_cast<unsigned long long>(row.optimal),
+            static_cast<unsigned long long>(row.greedy), static_cast<unsigned long long>(row.exact),
+            static_cast<double>(row.optimal) / static_cast<double>(row.mscompress),
+            static_cast<double>(row.greedy) / static_cast<double>(row.mscompress),
+            100.0 * (static_cast<double>(row.optimal) / static_cast<double>(row.exact) - 1.0));
         std::fflush(stdout);
         rows.push_back(row);
     }
@@ -232,7 +243,8 @@ int main(int argc, char** argv) {
         total.expandTime += row.expandTime;
     }
 
-    std::printf("\n%-14s %9s %9s %9s %9s %9s\n", "seconds", "mscomp", "optimal", "greedy", "libmspack", "expand");
+    std::printf("\n%-14s %9s %9s %9s %9s %9s\n", "seconds", "mscomp", "optimal", "greedy",
+                "libmspack", "expand");
     for (const Row& row : rows) {
         std::printf("%-14s %9.4f %9.4f %9.4f %9.4f %9.4f\n", row.name.c_str(), row.mscompressTime,
                     row.compressTime, row.greedyTime, row.libmspackTime, row.expandTime);
@@ -240,19 +252,30 @@ int main(int argc, char** argv) {
 
     auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
     std::printf("\nCorpus: %zu files, %s MB\n", rows.size(), Mb(total.size).c_str());
-    std::printf("compressed size, optimal / mscompress:      %.4f   (issue: about 0.956 to 0.965)\n",
-                ratio(static_cast<double>(total.optimal), static_cast<double>(total.mscompress)));
+    std::printf(
+        "compressed size, optimal / mscompress:      %.4f   (issue: about 0.956 to 0.965)\n",
+        ratio(static_cast<double>(total.optimal), static_cast<double>(total.mscompress)));
     std::printf("compressed size, greedy / mscompress:       %.4f   (issue: about 0.99 to 1.0)\n",
                 ratio(static_cast<double>(total.greedy), static_cast<double>(total.mscompress)));
-    std::printf("compressed size, optimal / exact optimum:   %+.4f%%  (target: within 0.2%%)\n",
-                100.0 * (ratio(static_cast<double>(total.optimal), static_cast<double>(total.exact)) - 1.0));
-    std::printf("compression, mscompress time / packager:    %.1fx    (target: at least 4x; %.3f s against %.3f s)\n",
-                ratio(total.mscompressTime, total.compressTime), total.mscompressTime, total.compressTime);
-    std::printf("compression, mscompress time / greedy:      %.1fx\n", ratio(total.mscompressTime, total.greedyTime));
-    std::printf("expansion, libmspack time / ours:           %.1fx    (target: at least 5x; %.4f s against %.4f s)\n",
-                ratio(total.libmspackTime, total.expandTime), total.libmspackTime, total.expandTime);
-    std::printf("peak memory, packager compress of %s MB: %.1f MiB  (target: at most 64 MiB; %.1f MiB on %s)\n",
-                Mb(bigSize).c_str(), compressBig.peakMiB, compressSmall.peakMiB, corpus.back().filename().c_str());
+    std::printf(
+        "compressed size, optimal / exact optimum:   %+.4f%%  (target: within 0.2%%)\n",
+        100.0 *
+            (ratio(static_cast<double>(total.optimal), static_cast<double>(total.exact)) - 1.0));
+    std::printf(
+        "compression, mscompress time / packager:    %.1fx    (target: at least 4x; %.3f s against "
+        "%.3f s)\n",
+        ratio(total.mscompressTime, total.compressTime), total.mscompressTime, total.compressTime);
+    std::printf("compression, mscompress time / greedy:      %.1fx\n",
+                ratio(total.mscompressTime, total.greedyTime));
+    std::printf(
+        "expansion, libmspack time / ours:           %.1fx    (target: at least 5x; %.4f s against "
+        "%.4f s)\n",
+        ratio(total.libmspackTime, total.expandTime), total.libmspackTime, total.expandTime);
+    std::printf(
+        "peak memory, packager compress of %s MB: %.1f MiB  (target: at most 64 MiB; %.1f MiB on "
+        "%s)\n",
+        Mb(bigSize).c_str(), compressBig.peakMiB, compressSmall.peakMiB,
+        corpus.back().filename().c_str());
     std::printf("peak memory, packager expand of the same:    %.1f MiB%s\n", expandBig.peakMiB,
                 bigSame ? "" : "  (OUTPUT SIZE DIFFERS)");
     std::printf("  (peaks include this benchmark's own, %.1f MiB, at the time)\n", floorMiB);

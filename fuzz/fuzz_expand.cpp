@@ -2,9 +2,9 @@
 // Beyond not reading or writing out of bounds (ASan): the one-shot and the
 // streaming decoder agree however the input is split, strict success means
 // exactly the header's size, and every call makes progress.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <algorithm>
 #include <vector>
 
 #include "szdd/Szdd.h"
@@ -28,12 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     szdd::ExpandResult strict = szdd::Expand(file, strictOut, szdd::Mode::Strict);
     szdd::ExpandResult lenient = szdd::Expand(file, lenientOut, szdd::Mode::Lenient);
     Require(strict.size <= room && lenient.size <= room);
-    Require(std::equal(strictOut.begin(), strictOut.begin() + std::min(strict.size, lenient.size), lenientOut.begin()));
+    Require(std::equal(strictOut.begin(), strictOut.begin() + std::min(strict.size, lenient.size),
+                       lenientOut.begin()));
 
     auto header = szdd::ParseHeader(file);
-    Require(header.has_value() == (strict.status != szdd::Status::ShortHeader &&
-                                   strict.status != szdd::Status::BadMagic &&
-                                   strict.status != szdd::Status::BadMode));
+    Require(header.has_value() ==
+            (strict.status != szdd::Status::ShortHeader &&
+             strict.status != szdd::Status::BadMagic && strict.status != szdd::Status::BadMode));
     if (!header) return 0;
     if (strict.status == szdd::Status::Ok) Require(strict.size == header->expandedSize);
 
@@ -55,6 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(pieces == whole);
     Require(lenient.size == std::min(whole.size(), room));
     Require(std::equal(lenientOut.begin(), lenientOut.begin() + lenient.size, whole.begin()));
-    if (strict.status == szdd::Status::Ok) Require(whole.size() == strict.size && !decoder.InsideToken());
+    if (strict.status == szdd::Status::Ok) {
+        Require(whole.size() == strict.size && !decoder.InsideToken());
+    }
     return 0;
 }

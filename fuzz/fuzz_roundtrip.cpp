@@ -28,7 +28,8 @@ std::vector<std::uint8_t> Encode(std::span<const std::uint8_t> input, szdd::Enco
     return stream;
 }
 
-void RequireExpandsTo(const std::vector<std::uint8_t>& stream, std::span<const std::uint8_t> input) {
+void RequireExpandsTo(const std::vector<std::uint8_t>& stream,
+                      std::span<const std::uint8_t> input) {
     auto header = szdd::EncodeHeader({'x', static_cast<std::uint32_t>(input.size())});
     std::vector<std::uint8_t> file(header.begin(), header.end());
     file.insert(file.end(), stream.begin(), stream.end());

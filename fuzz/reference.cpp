@@ -2,4 +2,6 @@
 // tracing: it is not under test, and tracing makes it dominate every run.
 #include "support/SzddReference.h"
 
-std::uint64_t ReferenceBits(std::span<const std::uint8_t> input) { return testing_support::OptimalBits(input); }
+std::uint64_t ReferenceBits(std::span<const std::uint8_t> input) {
+    return testing_support::OptimalBits(input);
+}

@@ -57,7 +57,8 @@ constexpr std::size_t Slack = 32;
 constexpr std::uint32_t Unreached = 0xFFFFFFFFu / 2;
 
 std::uint32_t Hash3(const std::uint8_t* p) {
-    std::uint32_t v = p[0] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[2]) << 16;
+    std::uint32_t v =
+        p[0] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[2]) << 16;
     return (v * 0x9E3779B1u) >> (32 - HashBits);
 }
 
@@ -134,8 +135,10 @@ public:
           links_(level_ == Level::Optimal ? 2 * Slots : Slots, 0) {
         std::memset(buf_.data(), ' ', History);
         filled_ = History;
-        // Every initial position up to 4096 - 18 holds 18 spaces; each would
-        // replace the one before it, so the last of them stands for all.
+        // Every initial position up to 4096 - 18 holds 18 spaces; in a tree
+        // each would replace the one before it, so the last of them stands
+        // for all. (The greedy chains keep it too: it gives the longest run
+        // of spaces there is.)
         cur_ = History - MaxMatch;
         start_ = History;
         if (level_ == Level::Optimal) {
@@ -167,7 +170,9 @@ private:
     // Position x of the buffer sits at ring position (x - 16) mod 4096: the
     // buffer starts with the 4096 initial spaces, the first of which is at
     // 4096 - 16, and shifts are multiples of 4096.
-    static std::uint32_t RingOf(std::size_t x) { return static_cast<std::uint32_t>(x - 16) & (WindowSize - 1); }
+    static std::uint32_t RingOf(std::size_t x) {
+        return static_cast<std::uint32_t>(x - 16) & (WindowSize - 1);
+    }
 
     void Run(bool final, std::vector<std::uint8_t>& out) {
         if (level_ == Level::Optimal) {
@@ -392,7 +397,9 @@ private:
     // Writes the path that ends at position `end` of the block.
     void Emit(std::size_t end, std::vector<std::uint8_t>& out) {
         path_.clear();
-        for (std::size_t k = end; k > 0; k -= how_[k]) path_.push_back(static_cast<std::uint32_t>(k));
+        for (std::size_t k = end; k > 0; k -= how_[k]) {
+            path_.push_back(static_cast<std::uint32_t>(k));
+        }
         std::size_t from = 0;
         for (auto it = path_.rbegin(); it != path_.rend(); ++it) {
             std::size_t to = *it;
@@ -423,7 +430,8 @@ private:
             // Tokens are written as they are chosen: nothing before cur_ is
             // needed beyond the history.
             start_ = cur_;
-            const auto limit = static_cast<unsigned>(std::min<std::size_t>(MaxMatch, filled_ - cur_));
+            const auto limit =
+                static_cast<unsigned>(std::min<std::size_t>(MaxMatch, filled_ - cur_));
             std::size_t at = 0;
             unsigned length = limit >= MinMatch ? ChainSearch(cur_, limit, at) : 0;
             if (length >= MinMatch) {
@@ -492,8 +500,14 @@ Encoder::~Encoder() = default;
 void Encoder::Update(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& out) {
     impl_->Update(input, out);
 }
-void Encoder::Finish(std::vector<std::uint8_t>& out) { impl_->Finish(out); }
-std::uint64_t Encoder::Bits() const { return impl_->Bits(); }
-std::uint64_t Encoder::ForcedCuts() const { return impl_->ForcedCuts(); }
+void Encoder::Finish(std::vector<std::uint8_t>& out) {
+    impl_->Finish(out);
+}
+std::uint64_t Encoder::Bits() const {
+    return impl_->Bits();
+}
+std::uint64_t Encoder::ForcedCuts() const {
+    return impl_->ForcedCuts();
+}
 
 }  // namespace szdd

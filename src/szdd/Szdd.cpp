@@ -18,7 +18,9 @@ constexpr std::size_t Slack = 32;
 constexpr std::size_t GroupOutput = 8 * MaxMatch;
 constexpr std::size_t GroupInput = 1 + 8 * 2;
 
-void Copy8(std::uint8_t* dst, const std::uint8_t* src) { std::memcpy(dst, src, 8); }
+void Copy8(std::uint8_t* dst, const std::uint8_t* src) {
+    std::memcpy(dst, src, 8);
+}
 
 }  // namespace
 
@@ -47,20 +49,30 @@ std::array<std::uint8_t, HeaderSize> EncodeHeader(const Header& header) {
     std::copy(Magic.begin(), Magic.end(), bytes.begin());
     bytes[8] = ModeA;
     bytes[9] = header.restoreChar;
-    for (int i = 0; i < 4; ++i) bytes[10 + i] = static_cast<std::uint8_t>(header.expandedSize >> (8 * i));
+    for (int i = 0; i < 4; ++i) {
+        bytes[10 + i] = static_cast<std::uint8_t>(header.expandedSize >> (8 * i));
+    }
     return bytes;
 }
 
 const char* Describe(Status status) {
     switch (status) {
-        case Status::Ok: return "sound";
-        case Status::ShortHeader: return "the file is shorter than the 14-byte SZDD header";
-        case Status::BadMagic: return "the file does not start with the SZDD signature";
-        case Status::BadMode: return "the SZDD compression mode is not 'A'";
-        case Status::Truncated: return "the compressed data ends inside a match";
-        case Status::TooLong: return "the compressed data expands to more bytes than the header says";
-        case Status::TooShort: return "the compressed data expands to fewer bytes than the header says";
-        case Status::NoRoom: return "the expanded data does not fit the space given";
+        case Status::Ok:
+            return "sound";
+        case Status::ShortHeader:
+            return "the file is shorter than the 14-byte SZDD header";
+        case Status::BadMagic:
+            return "the file does not start with the SZDD signature";
+        case Status::BadMode:
+            return "the SZDD compression mode is not 'A'";
+        case Status::Truncated:
+            return "the compressed data ends inside a match";
+        case Status::TooLong:
+            return "the compressed data expands to more bytes than the header says";
+        case Status::TooShort:
+            return "the compressed data expands to fewer bytes than the header says";
+        case Status::NoRoom:
+            return "the expanded data does not fit the space given";
     }
     return "unknown fault";
 }
@@ -115,7 +127,8 @@ std::span<const std::uint8_t> Decoder::Decode(std::span<const std::uint8_t> inpu
     while (!overflowed_ && matchLeft_ == 0) {
         if (bitsLeft_ == 0) {
             // Whole groups while there is certainly room on both sides.
-            while (inEnd - in >= static_cast<std::ptrdiff_t>(GroupInput) && end - pos >= GroupOutput) {
+            while (inEnd - in >= static_cast<std::ptrdiff_t>(GroupInput) &&
+                   end - pos >= GroupOutput) {
                 unsigned control = *in++;
                 if (control == 0xFF) {
                     Copy8(buf + pos, in);

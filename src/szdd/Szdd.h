@@ -65,11 +65,11 @@ enum class Status {
     Ok,
     ShortHeader,  // fewer than 14 bytes
     BadMagic,
-    BadMode,      // a compression mode other than 'A'
-    Truncated,    // the input ends inside a match
-    TooLong,      // the stream gives more bytes than the header says
-    TooShort,     // the stream gives fewer bytes than the header says
-    NoRoom,       // the output does not fit the space the caller gave
+    BadMode,    // a compression mode other than 'A'
+    Truncated,  // the input ends inside a match
+    TooLong,    // the stream gives more bytes than the header says
+    TooShort,   // the stream gives fewer bytes than the header says
+    NoRoom,     // the output does not fit the space the caller gave
 };
 // A short English description, for tools.
 const char* Describe(Status status);
@@ -106,15 +106,15 @@ public:
 
 private:
     std::unique_ptr<std::uint8_t[]> buffer_;
-    std::size_t pos_;              // next write index in buffer_
-    std::uint32_t ringOfIndex0_;   // ring position of buffer_[0], mod 4096
+    std::size_t pos_;             // next write index in buffer_
+    std::uint32_t ringOfIndex0_;  // ring position of buffer_[0], mod 4096
     std::uint64_t produced_ = 0;
     std::uint64_t limit_;
-    unsigned control_ = 0;         // the current control byte, shifted
-    unsigned bitsLeft_ = 0;        // items of the current group not yet read
-    std::size_t matchLeft_ = 0;    // bytes of a match still to copy
+    unsigned control_ = 0;       // the current control byte, shifted
+    unsigned bitsLeft_ = 0;      // items of the current group not yet read
+    std::size_t matchLeft_ = 0;  // bytes of a match still to copy
     std::size_t matchDistance_ = 0;
-    std::uint8_t low_ = 0;         // first byte of a match whose second is missing
+    std::uint8_t low_ = 0;  // first byte of a match whose second is missing
     bool haveLow_ = false;
     bool overflowed_ = false;
 };

@@ -31,7 +31,8 @@ protected:
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     static void Write(const std::string& path, const Buffer& bytes) {
         std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
     static Buffer Read(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
@@ -49,7 +50,8 @@ TEST_P(CrossCheckTest, LibmspackExpandsOurs) {
         Write(Path("in.sz"), szdd::Compress(GetParam().data, 'x', level));
         msszdd_decompressor* decompressor = mspack_create_szdd_decompressor(nullptr);
         ASSERT_NE(decompressor, nullptr);
-        int error = decompressor->decompress(decompressor, Path("in.sz").data(), Path("out").data());
+        int error =
+            decompressor->decompress(decompressor, Path("in.sz").data(), Path("out").data());
         mspack_destroy_szdd_decompressor(decompressor);
         ASSERT_EQ(error, MSPACK_ERR_OK);
         EXPECT_EQ(Read(Path("out")), GetParam().data);
@@ -59,7 +61,9 @@ TEST_P(CrossCheckTest, LibmspackExpandsOurs) {
 TEST_P(CrossCheckTest, MsexpandExpandsOurs) {
     for (szdd::Level level : Levels) {
         Write(Path("in.sz"), szdd::Compress(GetParam().data, 'x', level));
-        ASSERT_EQ(Shell(std::string(MSEXPAND) + " <'" + Path("in.sz") + "' >'" + Path("out") + "' 2>/dev/null"), 0);
+        ASSERT_EQ(Shell(std::string(MSEXPAND) + " <'" + Path("in.sz") + "' >'" + Path("out") +
+                        "' 2>/dev/null"),
+                  0);
         EXPECT_EQ(Read(Path("out")), GetParam().data);
     }
 }
@@ -67,7 +71,9 @@ TEST_P(CrossCheckTest, MsexpandExpandsOurs) {
 TEST_P(CrossCheckTest, WeExpandMscompressOutput) {
     // mscompress 0.4 writes a wrong stream for anything shorter: msexpand and
     // libmspack decode it to the same wrong bytes as we do.
-    if (GetParam().data.size() < 16) GTEST_SKIP() << "mscompress cannot compress inputs under 16 bytes";
+    if (GetParam().data.size() < 16) {
+        GTEST_SKIP() << "mscompress cannot compress inputs under 16 bytes";
+    }
     Write(Path("in"), GetParam().data);
     ASSERT_EQ(Shell(std::string(MSCOMPRESS) + " '" + Path("in") + "' >/dev/null 2>&1"), 0);
     Buffer file = Read(Path("in_"));

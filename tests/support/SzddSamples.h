@@ -16,7 +16,9 @@ struct SzddSample {
     std::string name;
     std::vector<std::uint8_t> data;
 };
-inline void PrintTo(const SzddSample& sample, std::ostream* os) { *os << sample.name; }
+inline void PrintTo(const SzddSample& sample, std::ostream* os) {
+    *os << sample.name;
+}
 
 inline std::vector<SzddSample> SzddSamples() {
     std::mt19937 random(42);
@@ -25,9 +27,11 @@ inline std::vector<SzddSample> SzddSamples() {
     // Repeats exactly 4096 bytes back: matches whose source is the write
     // position itself.
     std::vector<std::uint8_t> period(noise.begin(), noise.begin() + szdd::WindowSize);
-    for (int i = 0; i < 3; ++i) period.insert(period.end(), noise.begin(), noise.begin() + szdd::WindowSize);
+    for (int i = 0; i < 3; ++i)
+        period.insert(period.end(), noise.begin(), noise.begin() + szdd::WindowSize);
     std::string text;
-    for (int i = 0; i < 400; ++i) text += "Line " + std::to_string(i % 37) + ": the quick brown fox.\r\n";
+    for (int i = 0; i < 400; ++i)
+        text += "Line " + std::to_string(i % 37) + ": the quick brown fox.\r\n";
     std::vector<std::uint8_t> runs(100000, 0);
     for (std::size_t i = 0; i < runs.size(); i += 777) runs[i] = static_cast<std::uint8_t>(i);
     return {

@@ -1,6 +1,8 @@
 // The packager, run in-process over files in a scratch folder: a package
 // goes through build, list, verify and extract; every refusal writes nothing
 // and says why; damaged packages are named and extract nothing.
+#include "Packager.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,7 +10,6 @@
 #include <set>
 #include <sstream>
 
-#include "Packager.h"
 #include "Platform.h"
 #include "package/Loader.h"
 #include "package/Writer.h"
@@ -24,7 +25,9 @@ using testing_support::Pattern;
 using Buffer = std::vector<std::uint8_t>;
 
 // UTF-8 text, as a command line gives it; plain literals here are Shift-JIS.
-std::string U8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
+std::string U8(std::u8string_view text) {
+    return std::string(text.begin(), text.end());
+}
 
 std::string Repeat(std::string_view text, std::size_t times) {
     std::string out;
@@ -73,7 +76,9 @@ public:
         std::FILE* file = packager::OpenFile(Path(utf8), "rb");
         if (file == nullptr) return bytes;
         std::uint8_t buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) bytes.insert(bytes.end(), buffer, buffer + n);
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) {
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        }
         std::fclose(file);
         return bytes;
     }
@@ -83,7 +88,10 @@ public:
     std::set<std::string> Files() const {
         std::set<std::string> names;
         for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
-            if (entry.is_regular_file()) names.insert(packager::Utf8Of(entry.path().lexically_relative(dir_).generic_u8string()));
+            if (entry.is_regular_file()) {
+                names.insert(
+                    packager::Utf8Of(entry.path().lexically_relative(dir_).generic_u8string()));
+            }
         }
         return names;
     }
@@ -114,12 +122,14 @@ TEST_F(PackagerTest, BuildListVerifyExtract) {
         {"EMPTY.BIN", {}},
         {longName, Pattern(100, 3)},
     };
-    const std::vector<std::string> order = {"README.TXT", "PROGRAM.EXE", U8(u8"データ.dat"), "EMPTY.BIN", longName};
+    const std::vector<std::string> order = {"README.TXT", "PROGRAM.EXE", U8(u8"データ.dat"),
+                                            "EMPTY.BIN", longName};
     for (const auto& [name, bytes] : files) Write(name, bytes);
     // 31 double-byte characters and two ASCII ones: 95 bytes of UTF-8,
     // exactly 64 of Shift-JIS, where the backslash stays 5Ch.
     const std::string fullNotice = Repeat(U8(u8"版"), 22) + U8(u8"アップデート第二版") + "\\~";
-    std::vector<std::string> args = {"build", "--stub", Arg("stub.exe"), "-o", Arg("pkg.exe"), "--notice", fullNotice};
+    std::vector<std::string> args = {"build",        "--stub",   Arg("stub.exe"), "-o",
+                                     Arg("pkg.exe"), "--notice", fullNotice};
     for (const std::string& name : order) args.push_back(Arg(name));
     Result built = Run(args);
     ASSERT_EQ(built.status, 0) << built.err;
@@ -174,7 +184,8 @@ TEST_F(PackagerTest, SameInputsGiveTheSameBytes) {
     Write("A.DLL", Pattern(50000, 5));
     Write("B.TXT", Bytes(Repeat("same ", 1000)));
     for (const char* out : {"one.exe", "two.exe"}) {
-        Result r = Run({"build", "--stub", Arg("stub.exe"), "-o", Arg(out), "--notice", "v1", Arg("A.DLL"), Arg("B.TXT")});
+        Result r = Run({"build", "--stub", Arg("stub.exe"), "-o", Arg(out), "--notice", "v1",
+                        Arg("A.DLL"), Arg("B.TXT")});
         ASSERT_EQ(r.status, 0) << r.err;
     }
     EXPECT_EQ(Read("one.exe"), Read("two.exe"));
@@ -188,7 +199,9 @@ struct RefusalCase {
     int status;
     std::string reason;  // part of the message
 };
-void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RefusalTest : public PackagerTest, public testing::WithParamInterface<RefusalCase> {};
 
@@ -217,17 +230,21 @@ std::vector<RefusalCase> RefusalCases() {
     std::vector<RefusalCase> cases = {
         {"NameNotInShiftJis", FilesNamed({U8(u8"\U0001F600.txt")}), 1, "Shift-JIS cannot hold"},
         {"NameLongerThan59Bytes", FilesNamed({std::string(56, 'N') + ".TXT"}), 1, "at most 59"},
-        {"UnderscoreBeforeLastCharacter", FilesNamed({"MY_FILE.TXT"}), 1, "underscore before its last"},
+        {"UnderscoreBeforeLastCharacter", FilesNamed({"MY_FILE.TXT"}), 1,
+         "underscore before its last"},
         {"EndsWithUnderscore", FilesNamed({"FILE.TX_"}), 1, "ends with an underscore"},
         {"EndsWithDoubleByteCharacter", FilesNamed({U8(u8"データ表")}), 1, "double-byte"},
         // "ダ" is 83 5F in Shift-JIS: the installer would replace its 5Fh.
-        {"UnderscoreByteInsideCharacter", FilesNamed({U8(u8"ダウンロード.txt")}), 1, "second byte is 5Fh"},
+        {"UnderscoreByteInsideCharacter", FilesNamed({U8(u8"ダウンロード.txt")}), 1,
+         "second byte is 5Fh"},
         {"SameStoredName", FilesNamed({"A.TXT", "A.TXY"}), 1, "same stored name"},
-        {"SameNameInOtherFolderAndCase", FilesNamed({"one/README.TXT", "two/readme.txt"}), 1, "same stored name"},
+        {"SameNameInOtherFolderAndCase", FilesNamed({"one/README.TXT", "two/readme.txt"}), 1,
+         "same stored name"},
         {"MoreThan64Files", FilesNamed(many), 1, "at most 64"},
         {"NoticeLongerThan64BytesOfShiftJis", withNotice({"--notice", Repeat(U8(u8"版"), 33)}), 1,
          "66 bytes in Shift-JIS"},
-        {"NoticeNotInShiftJis", withNotice({"--notice", U8(u8"\U0001F600")}), 1, "Shift-JIS cannot hold"},
+        {"NoticeNotInShiftJis", withNotice({"--notice", U8(u8"\U0001F600")}), 1,
+         "Shift-JIS cannot hold"},
         {"NoticeFileLongerThan64Bytes",
          [](PackagerTest& test) {
              auto& t = test;
@@ -239,8 +256,8 @@ std::vector<RefusalCase> RefusalCases() {
          1, "longer than 64"},
         {"BothNotices", withNotice({"--notice", "a", "--notice-file", "b"}), 2, "not both"},
         {"FileMissing",
-         [](PackagerTest& test) { return std::vector<std::string>{test.Arg("NOPE.TXT")}; },
-         1, "cannot read"},
+         [](PackagerTest& test) { return std::vector<std::string>{test.Arg("NOPE.TXT")}; }, 1,
+         "cannot read"},
         {"FilesAddUpTo4GiB",
          [](PackagerTest& test) {
              auto& t = test;
@@ -302,7 +319,8 @@ protected:
         Write("stub.exe", Pattern(700, 6));
         Write("ONE.TXT", Bytes(Repeat("one ", 500)));
         Write("TWO.DLL", Pattern(20000, 7));
-        Result r = Run({"build", "--stub", Arg("stub.exe"), "-o", Arg("pkg.exe"), Arg("ONE.TXT"), Arg("TWO.DLL")});
+        Result r = Run({"build", "--stub", Arg("stub.exe"), "-o", Arg("pkg.exe"), Arg("ONE.TXT"),
+                        Arg("TWO.DLL")});
         EXPECT_EQ(r.status, 0) << r.err;
         return Read("pkg.exe");
     }
@@ -319,11 +337,13 @@ protected:
 TEST_F(DamagedPackageTest, EntryThatExpandsShortIsNamed) {
     Buffer package = MakePackage();
     // Entry 1's SZDD header claims one byte more than its data gives.
-    std::uint32_t firstStored = package[700] | package[701] << 8 | package[702] << 16 | package[703] << 24;
+    std::uint32_t firstStored =
+        package[700] | package[701] << 8 | package[702] << 16 | package[703] << 24;
     std::size_t second = 700 + pkg::RecordHeaderSize + firstStored;
     pkg::PutU32(package, second + pkg::RecordExpandedOffset, 20001);
     Write("pkg.exe", package);
-    ExpectRefused("entry 1 (TWO.DL_): the compressed data expands to fewer bytes than the header says");
+    ExpectRefused(
+        "entry 1 (TWO.DL_): the compressed data expands to fewer bytes than the header says");
 }
 
 TEST_F(DamagedPackageTest, LayoutFaultIsNamed) {

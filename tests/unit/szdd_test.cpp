@@ -1,6 +1,8 @@
 // The SZDD codec: tiny hand-made streams aimed at one decoding fault each,
 // round trips through both encoder levels, and the optimal level held to an
 // exhaustive reference.
+#include "szdd/Szdd.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +11,6 @@
 
 #include "support/Bytes.h"
 #include "support/SzddReference.h"
-#include "szdd/Szdd.h"
 
 namespace {
 
@@ -59,7 +60,9 @@ struct StreamCase {
     szdd::Status strict;         // the strict verdict
     std::string decoded;         // everything the stream gives, decoded to its end
 };
-void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StreamCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // 4096 literals, eight to a control byte: the write position is back where it
 // started, at 4080, and the ring holds nothing but them.
@@ -91,14 +94,20 @@ std::vector<StreamCase> StreamCases() {
         // Sixteen literals fill 4080..4095, the seventeenth lands at 0; the
         // match reads 4094, 4095, 0 and then the 1 it has just written.
         {"RingWrapsForLiteralsAndMatches",
-         Concat({{0xFF}, Bytes("01234567"), {0xFF}, Bytes("89ABCDEF"), {0x01}, Bytes("G"),
+         Concat({{0xFF},
+                 Bytes("01234567"),
+                 {0xFF},
+                 Bytes("89ABCDEF"),
+                 {0x01},
+                 Bytes("G"),
                  Match(4094, 4)}),
          21, Status::Ok, "0123456789ABCDEFGEFGE"},
         {"LongestMatch", Concat({{0x01}, Bytes("x"), Match(4080, 18)}), 19, Status::Ok,
          std::string(19, 'x')},
         // A group may end early; so may the input after a control byte.
         {"GroupCutShortByTheEnd", Concat({{0x01}, Bytes("a")}), 1, Status::Ok, "a"},
-        {"ControlByteAtTheEnd", Concat({{0xFF}, Bytes("abcdefgh"), {0x00}}), 8, Status::Ok, "abcdefgh"},
+        {"ControlByteAtTheEnd", Concat({{0xFF}, Bytes("abcdefgh"), {0x00}}), 8, Status::Ok,
+         "abcdefgh"},
         {"EndsInsideMatch", Concat({{0x01}, Bytes("a"), {0x50}}), 1, Status::Truncated, "a"},
         {"MoreOutputThanHeaderSays", Concat({{0x03}, Bytes("ab")}), 1, Status::TooLong, "ab"},
         {"MatchPassesHeaderSize", Concat({{0x01}, Bytes("a"), Match(4080, 5)}), 3, Status::TooLong,
@@ -113,8 +122,8 @@ std::vector<StreamCase> StreamCases() {
     Buffer match = Match(4080, 18);
     stream.insert(stream.end(), match.begin(), match.end());
     std::string decoded = text + text.substr(0, 18);
-    cases.push_back({"MatchAtFullWindowDistance", stream, static_cast<std::uint32_t>(decoded.size()),
-                     Status::Ok, decoded});
+    cases.push_back({"MatchAtFullWindowDistance", stream,
+                     static_cast<std::uint32_t>(decoded.size()), Status::Ok, decoded});
     return cases;
 }
 
@@ -137,7 +146,8 @@ TEST_P(StreamTest, LenientDecodesToTheEnd) {
     const StreamCase& c = GetParam();
     EXPECT_EQ(testing_support::Text(szdd::ExpandLenient(c.stream)), c.decoded);
     Buffer out(c.decoded.size());
-    szdd::ExpandResult result = szdd::Expand(File(c.expandedSize, c.stream), out, szdd::Mode::Lenient);
+    szdd::ExpandResult result =
+        szdd::Expand(File(c.expandedSize, c.stream), out, szdd::Mode::Lenient);
     EXPECT_EQ(result.status, szdd::Status::Ok);
     EXPECT_EQ(result.size, c.decoded.size());
 }
@@ -238,12 +248,16 @@ struct InputCase {
     std::string name;
     Buffer data;
 };
-void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name << " (" << c.data.size() << " bytes)"; }
+void PrintTo(const InputCase& c, std::ostream* os) {
+    *os << c.name << " (" << c.data.size() << " bytes)";
+}
 
 std::vector<InputCase> InputCases() {
     Buffer periodic = Noise(szdd::WindowSize, 7);
     Buffer atFullDistance;
-    for (int i = 0; i < 4; ++i) atFullDistance.insert(atFullDistance.end(), periodic.begin(), periodic.end());
+    for (int i = 0; i < 4; ++i) {
+        atFullDistance.insert(atFullDistance.end(), periodic.begin(), periodic.end());
+    }
     Buffer justOutOfReach = Noise(szdd::WindowSize + 1, 8);
     justOutOfReach.insert(justOutOfReach.end(), justOutOfReach.begin(), justOutOfReach.end());
     return {
@@ -315,10 +329,12 @@ std::vector<InputCase> OptimalCases() {
     Buffer period = Noise(szdd::WindowSize, 13);
     period.insert(period.end(), period.begin(), period.begin() + 3000);
     return {
-        {"SpacesAndText", Bytes("     leading spaces   and    gaps" + std::string(40, ' ') + "end")},
+        {"SpacesAndText",
+         Bytes("     leading spaces   and    gaps" + std::string(40, ' ') + "end")},
         {"Text", Bytes(Repeat("It was the best of times, it was the worst of times; ", 150))},
         {"Pattern", Pattern(12000, 9)},
-        {"Runs", Bytes(std::string(900, 'a') + "b" + std::string(1700, 'a') + "cc" + std::string(33, 'a'))},
+        {"Runs",
+         Bytes(std::string(900, 'a') + "b" + std::string(1700, 'a') + "cc" + std::string(33, 'a'))},
         {"NoiseWithRepeats", repeats},
         {"PeriodOf4096", period},
     };
@@ -370,7 +386,8 @@ TEST(SzddEncoderTest, SameOutputHoweverTheInputIsSplit) {
             szdd::Encoder encoder({level});
             Buffer stream;
             for (std::size_t at = 0; at < input.size(); at += piece) {
-                encoder.Update(std::span(input).subspan(at, std::min(piece, input.size() - at)), stream);
+                encoder.Update(std::span(input).subspan(at, std::min(piece, input.size() - at)),
+                               stream);
             }
             encoder.Finish(stream);
             EXPECT_EQ(stream, whole) << piece;

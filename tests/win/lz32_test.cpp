@@ -2,6 +2,7 @@
 // LZCopy), as the installer expands them.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After <windows.h>, whose types it uses.
 #include <lzexpand.h>
 
 #include <cstdio>
@@ -33,7 +34,9 @@ Buffer ReadFile(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return bytes;
     std::uint8_t buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) bytes.insert(bytes.end(), buffer, buffer + n);
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) {
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
     std::fclose(file);
     return bytes;
 }

@@ -13,11 +13,15 @@ namespace {
 constexpr std::size_t IoBuffer = std::size_t{1} << 18;
 constexpr std::uint64_t FourGiB = std::uint64_t{1} << 32;
 
-std::string Reason() { return std::strerror(errno); }
+std::string Reason() {
+    return std::strerror(errno);
+}
 
 }  // namespace
 
-void Fail(std::string message) { throw Failure{ExitBadInput, std::move(message)}; }
+void Fail(std::string message) {
+    throw Failure{ExitBadInput, std::move(message)};
+}
 
 std::string Show(const std::filesystem::path& path) {
     // Appended rather than "'" + ... + "'", which GCC 12 warns about wrongly.
@@ -42,7 +46,9 @@ File::~File() {
 
 File File::Read(const std::filesystem::path& path) {
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) Fail("cannot read " + Show(path) + ": it is a folder");
+    if (std::filesystem::is_directory(path, error)) {
+        Fail("cannot read " + Show(path) + ": it is a folder");
+    }
     File file(OpenFile(path, "rb"));
     if (!file) Fail("cannot read " + Show(path) + ": " + Reason());
     return file;
@@ -55,7 +61,9 @@ std::size_t File::ReadSome(void* buffer, std::size_t size, const std::filesystem
 }
 
 void File::ReadExactly(void* buffer, std::size_t size, const std::filesystem::path& path) {
-    if (ReadSome(buffer, size, path) != size) Fail("cannot read " + Show(path) + ": it ended early");
+    if (ReadSome(buffer, size, path) != size) {
+        Fail("cannot read " + Show(path) + ": it ended early");
+    }
 }
 
 void File::Seek(std::uint64_t position, const std::filesystem::path& path) {
@@ -121,7 +129,8 @@ void Progress::Advance(std::uint64_t done) {
     if (now - start_ < moment || (visible_ && now - shown_ < step)) return;
     shown_ = now;
     visible_ = true;
-    *err_ << '\r' << label_ << ' ' << std::min<std::uint64_t>(done_ * 100 / total_, 100) << '%' << std::flush;
+    *err_ << '\r' << label_ << ' ' << std::min<std::uint64_t>(done_ * 100 / total_, 100) << '%'
+          << std::flush;
 }
 
 Compressed CompressStream(File& in, const std::filesystem::path& inPath, OutputFile& out,

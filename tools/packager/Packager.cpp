@@ -45,7 +45,8 @@ be read or written; 2 on wrong usage. Nothing is left half-written: every
 output appears complete or not at all.
 )";
 
-constexpr char BuildHelp[] = R"(Usage: packager build --stub STUB -o OUT [--notice TEXT | --notice-file FILE]
+constexpr char BuildHelp[] =
+    R"(Usage: packager build --stub STUB -o OUT [--notice TEXT | --notice-file FILE]
                       [--greedy] FILE...
 
 Copies the installer stub STUB to OUT and appends each FILE as an entry of
@@ -238,7 +239,9 @@ std::optional<std::string> NameProblem(std::string_view sjis) {
         return "the name ends with a double-byte character; only a single-byte one can be "
                "replaced by the underscore";
     }
-    if (sjis.back() == pkg::RestoreMark) return "the name ends with an underscore, which could not be restored";
+    if (sjis.back() == pkg::RestoreMark) {
+        return "the name ends with an underscore, which could not be restored";
+    }
     for (std::size_t i = 0; i + 1 < sjis.size(); ++i) {
         if (!pkg::IsSjisLeadByte(static_cast<unsigned char>(sjis[i]))) continue;
         if (sjis[++i] == pkg::RestoreMark) {
@@ -257,7 +260,8 @@ std::optional<std::string> NameProblem(std::string_view sjis) {
 std::string Percent(std::uint64_t part, std::uint64_t whole) {
     if (whole == 0) return "-";
     char text[16];
-    std::snprintf(text, sizeof text, "%.1f%%", 100.0 * static_cast<double>(part) / static_cast<double>(whole));
+    std::snprintf(text, sizeof text, "%.1f%%",
+                  100.0 * static_cast<double>(part) / static_cast<double>(whole));
     return text;
 }
 
@@ -279,7 +283,9 @@ std::uint64_t SizeOf(const fs::path& path) {
 
 void RefuseToReplaceInput(const fs::path& in, const fs::path& out) {
     std::error_code error;
-    if (fs::equivalent(in, out, error)) Fail("the output " + Show(out) + " would replace the input");
+    if (fs::equivalent(in, out, error)) {
+        Fail("the output " + Show(out) + " would replace the input");
+    }
 }
 
 // ---- reading packages
@@ -302,7 +308,8 @@ struct OpenedPackage {
 std::string Damaged(const fs::path& path, const pkg::PackageCheck& check) {
     std::string where;
     if (check.otherEntry >= 0) {
-        where = "entries " + std::to_string(check.otherEntry) + " and " + std::to_string(check.entry) + ": ";
+        where = "entries " + std::to_string(check.otherEntry) + " and " +
+                std::to_string(check.entry) + ": ";
     } else if (check.entry >= 0) {
         where = "entry " + std::to_string(check.entry) + ": ";
     }
@@ -349,11 +356,12 @@ void VerifyEntries(OpenedPackage& package, const Console& console) {
     for (std::size_t i = 0; i < package.entries.size(); ++i) {
         const Entry& entry = package.entries[i];
         package.file.Seek(entry.dataPosition, package.path);
-        szdd::Status status = ExpandStream(package.file, package.path, entry.sizes.storedSize,
-                                           [](std::span<const std::uint8_t>) {}, &progress);
+        szdd::Status status = ExpandStream(
+            package.file, package.path, entry.sizes.storedSize,
+            [](std::span<const std::uint8_t>) {}, &progress);
         if (status != szdd::Status::Ok) {
-            Fail(Show(package.path) + " is damaged: entry " + std::to_string(i) + " (" + Readable(entry.stored) +
-                 "): " + szdd::Describe(status));
+            Fail(Show(package.path) + " is damaged: entry " + std::to_string(i) + " (" +
+                 Readable(entry.stored) + "): " + szdd::Describe(status));
         }
     }
 }
@@ -376,8 +384,11 @@ int Build(const std::vector<std::string>& args, const Console& console) {
     if (!stubArg) Usage("build", "no stub given (--stub STUB)");
     if (!outArg) Usage("build", "no output given (-o OUT)");
     if (a.operands.empty()) Usage("build", "no files given");
-    if (a.Value("--notice") && a.Value("--notice-file")) Usage("build", "give --notice or --notice-file, not both");
-    const szdd::Level level = a.flags.count("--greedy") ? szdd::Level::Greedy : szdd::Level::Optimal;
+    if (a.Value("--notice") && a.Value("--notice-file")) {
+        Usage("build", "give --notice or --notice-file, not both");
+    }
+    const szdd::Level level =
+        a.flags.count("--greedy") ? szdd::Level::Greedy : szdd::Level::Optimal;
     const fs::path stubPath = Utf8Path(*stubArg);
     const fs::path outPath = Utf8Path(*outArg);
 
@@ -392,14 +403,17 @@ int Build(const std::vector<std::string>& args, const Console& console) {
         char buffer[pkg::NoticeSize + 1];
         notice.assign(buffer, in.ReadSome(buffer, sizeof buffer, path));
         if (notice.size() > pkg::NoticeSize) {
-            Fail("the notice in " + Show(path) + " is longer than " + std::to_string(pkg::NoticeSize) + " bytes");
+            Fail("the notice in " + Show(path) + " is longer than " +
+                 std::to_string(pkg::NoticeSize) + " bytes");
         }
     }
     if (notice.size() > pkg::NoticeSize) {
         Fail("the notice is " + std::to_string(notice.size()) + " bytes in Shift-JIS; at most " +
              std::to_string(pkg::NoticeSize) + " fit");
     }
-    if (notice.find('\0') != std::string::npos) Fail("the notice holds a NUL byte, which would end it early");
+    if (notice.find('\0') != std::string::npos) {
+        Fail("the notice holds a NUL byte, which would end it early");
+    }
 
     if (a.operands.size() > static_cast<std::size_t>(pkg::MaxEntries)) {
         Fail(std::to_string(a.operands.size()) + " files given; a package holds at most " +
@@ -420,32 +434,43 @@ int Build(const std::vector<std::string>& args, const Console& console) {
         std::string base = Utf8Of(input.path.filename());
         if (base.empty()) Fail(Show(input.path) + " names no file");
         auto sjis = Utf8ToCp932(base);
-        if (!sjis) Fail("cannot store " + Show(input.path) + ": the name has a character that Shift-JIS cannot hold");
-        if (auto problem = NameProblem(*sjis)) Fail("cannot store " + Show(input.path) + ": " + *problem);
+        if (!sjis) {
+            Fail("cannot store " + Show(input.path) +
+                 ": the name has a character that Shift-JIS cannot hold");
+        }
+        if (auto problem = NameProblem(*sjis)) {
+            Fail("cannot store " + Show(input.path) + ": " + *problem);
+        }
         input.installed = *sjis;
         input.stored = pkg::StoredNameFor(*sjis);
         input.restore = static_cast<std::uint8_t>(sjis->back());
         input.size = SizeOf(input.path);
-        if (input.size >= FourGiB) Fail(Show(input.path) + " is 4 GiB or larger; an entry holds less");
+        if (input.size >= FourGiB) {
+            Fail(Show(input.path) + " is 4 GiB or larger; an entry holds less");
+        }
         totalSize += input.size;
         for (const Input& other : inputs) {
             if (pkg::FoldAsciiCase(other.stored) == pkg::FoldAsciiCase(input.stored)) {
-                Fail(Show(other.path) + " and " + Show(input.path) + " give the same stored name '" +
-                     Readable(input.stored) + "'");
+                Fail(Show(other.path) + " and " + Show(input.path) +
+                     " give the same stored name '" + Readable(input.stored) + "'");
             }
             if (pkg::FoldAsciiCase(other.installed) == pkg::FoldAsciiCase(input.installed)) {
-                Fail(Show(other.path) + " and " + Show(input.path) + " give the same installed name '" +
-                     Readable(input.installed) + "'");
+                Fail(Show(other.path) + " and " + Show(input.path) +
+                     " give the same installed name '" + Readable(input.installed) + "'");
             }
         }
         inputs.push_back(std::move(input));
     }
-    if (totalSize >= FourGiB) Fail("the files add up to 4 GiB or more; the installer counts sizes in 32 bits");
+    if (totalSize >= FourGiB) {
+        Fail("the files add up to 4 GiB or more; the installer counts sizes in 32 bits");
+    }
     const std::uint64_t stubSize = SizeOf(stubPath);
     // However well the files compress, their records take this much.
     const std::uint64_t smallest =
         stubSize + inputs.size() * (pkg::RecordHeaderSize + szdd::HeaderSize) + pkg::TrailerSize;
-    auto tooLarge = [] { Fail("the package would be 2 GiB or larger, more than the installer can read"); };
+    auto tooLarge = [] {
+        Fail("the package would be 2 GiB or larger, more than the installer can read");
+    };
     if (smallest >= TwoGiB) tooLarge();
 
     OutputFile out(outPath);
@@ -472,10 +497,14 @@ int Build(const std::vector<std::string>& args, const Console& console) {
         totalExpanded += compressed.expandedSize;
         totalStored += storedSize;
         if (out.Size() + pkg::TrailerSize >= TwoGiB) tooLarge();
-        if (totalExpanded >= FourGiB) Fail("the files add up to 4 GiB or more; the installer counts sizes in 32 bits");
-        out.WriteAt(record, pkg::EncodeRecordHeader(static_cast<std::uint32_t>(storedSize), input.stored));
+        if (totalExpanded >= FourGiB) {
+            Fail("the files add up to 4 GiB or more; the installer counts sizes in 32 bits");
+        }
+        out.WriteAt(record,
+                    pkg::EncodeRecordHeader(static_cast<std::uint32_t>(storedSize), input.stored));
         out.WriteAt(record + pkg::RecordHeaderSize,
-                    szdd::EncodeHeader({input.restore, static_cast<std::uint32_t>(compressed.expandedSize)}));
+                    szdd::EncodeHeader(
+                        {input.restore, static_cast<std::uint32_t>(compressed.expandedSize)}));
     }
     pkg::PackageTrailer trailer;
     trailer.dataOffset = static_cast<std::uint32_t>(dataOffset);
@@ -491,8 +520,9 @@ int Build(const std::vector<std::string>& args, const Console& console) {
     }
     out.Publish();
     progress.Done();
-    console.out << "built " << Utf8Of(outPath) << ": " << inputs.size() << " entries, " << totalExpanded
-                << " bytes compressed to " << totalStored << " (" << Percent(totalStored, totalExpanded) << ")\n";
+    console.out << "built " << Utf8Of(outPath) << ": " << inputs.size() << " entries, "
+                << totalExpanded << " bytes compressed to " << totalStored << " ("
+                << Percent(totalStored, totalExpanded) << ")\n";
     return ExitOk;
 }
 
@@ -513,22 +543,26 @@ int List(const std::vector<std::string>& args, const Console& console) {
         installedWidth = std::max(installedWidth, entry.installed.size());
     }
     auto row = [&](const std::string& stored, std::size_t storedShown, const std::string& installed,
-                   std::size_t installedShown, const std::string& s, const std::string& e, const std::string& r) {
+                   std::size_t installedShown, const std::string& s, const std::string& e,
+                   const std::string& r) {
         console.out << PadRight(stored, storedWidth, storedShown) << "  "
-                    << PadRight(installed, installedWidth, installedShown) << "  " << PadLeft(s, 10) << "  "
-                    << PadLeft(e, 10) << "  " << PadLeft(r, 6) << "\n";
+                    << PadRight(installed, installedWidth, installedShown) << "  " << PadLeft(s, 10)
+                    << "  " << PadLeft(e, 10) << "  " << PadLeft(r, 6) << "\n";
     };
     row("Stored name", 11, "Installed name", 14, "Stored", "Expanded", "Ratio");
     std::uint64_t stored = 0, expanded = 0;
     for (const Entry& entry : package.entries) {
-        row(Readable(entry.stored), entry.stored.size(), Readable(entry.installed), entry.installed.size(),
-            std::to_string(entry.sizes.storedSize), std::to_string(entry.sizes.expandedSize),
+        row(Readable(entry.stored), entry.stored.size(), Readable(entry.installed),
+            entry.installed.size(), std::to_string(entry.sizes.storedSize),
+            std::to_string(entry.sizes.expandedSize),
             Percent(entry.sizes.storedSize, entry.sizes.expandedSize));
         stored += entry.sizes.storedSize;
         expanded += entry.sizes.expandedSize;
     }
-    std::string count = std::to_string(package.entries.size()) + (package.entries.size() == 1 ? " entry" : " entries");
-    row(count, count.size(), "", 0, std::to_string(stored), std::to_string(expanded), Percent(stored, expanded));
+    std::string count = std::to_string(package.entries.size()) +
+                        (package.entries.size() == 1 ? " entry" : " entries");
+    row(count, count.size(), "", 0, std::to_string(stored), std::to_string(expanded),
+        Percent(stored, expanded));
     return ExitOk;
 }
 
@@ -557,7 +591,10 @@ int Extract(const std::vector<std::string>& args, const Console& console) {
     std::vector<fs::path> targets;
     for (const Entry& entry : package.entries) {
         auto name = Cp932ToUtf8(entry.installed);
-        if (!name) Fail("cannot extract " + Show(package.path) + ": the name '" + Readable(entry.installed) + "' has no Unicode form");
+        if (!name) {
+            Fail("cannot extract " + Show(package.path) + ": the name '" +
+                 Readable(entry.installed) + "' has no Unicode form");
+        }
         targets.push_back(dir / Utf8Path(*name));
     }
     VerifyEntries(package, console);
@@ -565,18 +602,21 @@ int Extract(const std::vector<std::string>& args, const Console& console) {
     std::error_code error;
     fs::create_directories(dir, error);
     if (error) Fail("cannot create " + Show(dir) + ": " + error.message());
-    Progress progress(console, "extracting " + Utf8Of(package.path.filename()), package.index.totalStoredSize);
+    Progress progress(console, "extracting " + Utf8Of(package.path.filename()),
+                      package.index.totalStoredSize);
     for (std::size_t i = 0; i < package.entries.size(); ++i) {
         const Entry& entry = package.entries[i];
         OutputFile out(targets[i]);
         package.file.Seek(entry.dataPosition, package.path);
-        szdd::Status status = ExpandStream(package.file, package.path, entry.sizes.storedSize,
-                                           [&](std::span<const std::uint8_t> bytes) { out.Write(bytes); }, &progress);
+        szdd::Status status = ExpandStream(
+            package.file, package.path, entry.sizes.storedSize,
+            [&](std::span<const std::uint8_t> bytes) { out.Write(bytes); }, &progress);
         if (status != szdd::Status::Ok) Fail(Show(package.path) + " changed while it was read");
         out.Publish();
     }
     progress.Done();
-    console.out << "extracted " << package.entries.size() << " entries into " << Utf8Of(dir) << "\n";
+    console.out << "extracted " << package.entries.size() << " entries into " << Utf8Of(dir)
+                << "\n";
     return ExitOk;
 }
 
@@ -601,25 +641,33 @@ int Compress(const std::vector<std::string>& args, const Console& console) {
     if (auto o = a.Value("-o")) {
         outPath = Utf8Path(*o);
     } else {
-        if (base.back() == '_') Fail(Show(inPath) + " already ends with an underscore; name the output with -o");
+        if (base.back() == '_') {
+            Fail(Show(inPath) + " already ends with an underscore; name the output with -o");
+        }
         std::size_t last = base.size() - 1;
         while (last > 0 && (static_cast<unsigned char>(base[last]) & 0xC0) == 0x80) --last;
         outPath = inPath.parent_path() / Utf8Path(base.substr(0, last) + "_");
     }
     RefuseToReplaceInput(inPath, outPath);
     const std::uint64_t size = SizeOf(inPath);
-    if (size >= FourGiB) Fail(Show(inPath) + " is 4 GiB or larger; an SZDD header cannot hold its size");
+    if (size >= FourGiB) {
+        Fail(Show(inPath) + " is 4 GiB or larger; an SZDD header cannot hold its size");
+    }
 
     File in = File::Read(inPath);
     OutputFile out(outPath);
     out.Write(szdd::EncodeHeader({restore, 0}));
     Progress progress(console, "compressing " + base, size);
-    Compressed compressed = CompressStream(in, inPath, out, a.flags.count("--greedy") ? szdd::Level::Greedy : szdd::Level::Optimal, progress);
-    out.WriteAt(0, szdd::EncodeHeader({restore, static_cast<std::uint32_t>(compressed.expandedSize)}));
+    Compressed compressed = CompressStream(
+        in, inPath, out, a.flags.count("--greedy") ? szdd::Level::Greedy : szdd::Level::Optimal,
+        progress);
+    out.WriteAt(0,
+                szdd::EncodeHeader({restore, static_cast<std::uint32_t>(compressed.expandedSize)}));
     out.Publish();
     progress.Done();
-    console.out << Utf8Of(inPath) << ": " << compressed.expandedSize << " -> " << out.Size() << " bytes ("
-                << Percent(out.Size(), compressed.expandedSize) << ") in " << Utf8Of(outPath) << "\n";
+    console.out << Utf8Of(inPath) << ": " << compressed.expandedSize << " -> " << out.Size()
+                << " bytes (" << Percent(out.Size(), compressed.expandedSize) << ") in "
+                << Utf8Of(outPath) << "\n";
     return ExitOk;
 }
 
@@ -635,7 +683,8 @@ int Expand(const std::vector<std::string>& args, const Console& console) {
     File in = File::Read(inPath);
     std::uint8_t header[szdd::HeaderSize];
     std::size_t got = in.ReadSome(header, sizeof header, inPath);
-    if (szdd::Status status = szdd::CheckHeader(std::span(header, got)); status != szdd::Status::Ok) {
+    if (szdd::Status status = szdd::CheckHeader(std::span(header, got));
+        status != szdd::Status::Ok) {
         Fail(Show(inPath) + ": " + szdd::Describe(status));
     }
     const std::uint8_t restore = szdd::ParseHeader(header)->restoreChar;
@@ -651,7 +700,8 @@ int Expand(const std::vector<std::string>& args, const Console& console) {
         }
         if (base.empty() || base.back() != '_' || !restored) {
             Fail("cannot tell the expanded name of " + Show(inPath) +
-                 " (it must end with an underscore and its header hold the character to restore); name the output with -o");
+                 " (it must end with an underscore and its header hold the character to restore); "
+                 "name the output with -o");
         }
         outPath = inPath.parent_path() / Utf8Path(base.substr(0, base.size() - 1) + *restored);
     }
@@ -660,12 +710,14 @@ int Expand(const std::vector<std::string>& args, const Console& console) {
     OutputFile out(outPath);
     in.Seek(0, inPath);
     Progress progress(console, "expanding " + Utf8Of(inPath.filename()), size);
-    szdd::Status status =
-        ExpandStream(in, inPath, size, [&](std::span<const std::uint8_t> bytes) { out.Write(bytes); }, &progress);
+    szdd::Status status = ExpandStream(
+        in, inPath, size, [&](std::span<const std::uint8_t> bytes) { out.Write(bytes); },
+        &progress);
     if (status != szdd::Status::Ok) Fail(Show(inPath) + ": " + szdd::Describe(status));
     out.Publish();
     progress.Done();
-    console.out << Utf8Of(inPath) << ": " << size << " -> " << out.Size() << " bytes in " << Utf8Of(outPath) << "\n";
+    console.out << Utf8Of(inPath) << ": " << size << " -> " << out.Size() << " bytes in "
+                << Utf8Of(outPath) << "\n";
     return ExitOk;
 }
 
@@ -674,7 +726,7 @@ int Expand(const std::vector<std::string>& args, const Console& console) {
 int Run(const std::vector<std::string>& args, Console console) {
     using Command = int (*)(const std::vector<std::string>&, const Console&);
     static const std::map<std::string, Command> commands = {
-        {"build", Build},   {"list", List},         {"verify", Verify},
+        {"build", Build},     {"list", List},         {"verify", Verify},
         {"extract", Extract}, {"compress", Compress}, {"expand", Expand},
     };
     try {

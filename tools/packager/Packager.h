@@ -9,7 +9,8 @@
 namespace packager {
 
 inline constexpr int ExitOk = 0;
-inline constexpr int ExitBadInput = 1;  // bad or damaged input, or a file that cannot be read or written
+inline constexpr int ExitBadInput =
+    1;  // bad or damaged input, or a file that cannot be read or written
 inline constexpr int ExitUsage = 2;
 
 struct Console {

@@ -1,7 +1,6 @@
 #include "Platform.h"
 
 #include <atomic>
-
 #include <cerrno>
 
 #ifdef _WIN32
@@ -19,11 +18,12 @@ namespace {
 #ifdef _WIN32
 std::optional<std::wstring> Widen(std::string_view text, unsigned codePage) {
     if (text.empty()) return std::wstring();
-    int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                                nullptr, 0);
+    int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(),
+                                static_cast<int>(text.size()), nullptr, 0);
     if (n <= 0) return std::nullopt;
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                        wide.data(), n);
     return wide;
 }
 
@@ -33,12 +33,12 @@ std::optional<std::string> Narrow(std::wstring_view wide, unsigned codePage) {
     bool utf8 = codePage == CP_UTF8;
     BOOL usedDefault = FALSE;
     DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    int n = WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                nullptr, utf8 ? nullptr : &usedDefault);
+    int n = WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()),
+                                nullptr, 0, nullptr, utf8 ? nullptr : &usedDefault);
     if (n <= 0 || usedDefault) return std::nullopt;
     std::string text(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr,
-                        nullptr);
+    WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), text.data(), n,
+                        nullptr, nullptr);
     return text;
 }
 
@@ -118,8 +118,12 @@ bool StderrIsTerminal() {
 #endif
 }
 
-std::optional<std::string> Utf8ToCp932(std::string_view utf8) { return ConvertExactly(utf8, true); }
-std::optional<std::string> Cp932ToUtf8(std::string_view cp932) { return ConvertExactly(cp932, false); }
+std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
+    return ConvertExactly(utf8, true);
+}
+std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
+    return ConvertExactly(cp932, false);
+}
 
 std::filesystem::path Utf8Path(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
@@ -151,7 +155,9 @@ bool PutInPlace(const std::filesystem::path& from, const std::filesystem::path& 
 #ifdef _WIN32
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     // Callers report errno.
-    errno = GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_SHARING_VIOLATION ? EACCES : EIO;
+    errno = GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_SHARING_VIOLATION
+                ? EACCES
+                : EIO;
     return false;
 #else
     return std::rename(from.c_str(), to.c_str()) == 0;
