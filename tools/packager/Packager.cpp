@@ -67,8 +67,9 @@ Options:
 
 Nothing is written, and the reason is given, when: a name has a character
 Shift-JIS cannot hold, is longer than 59 bytes, has an underscore before its
-last character, ends with an underscore or a double-byte character, or is not
-a valid Windows file name; two files give the same name (case is ignored);
+last character (or a double-byte character whose second byte is 5Fh, the
+underscore byte), ends with an underscore or a double-byte character, or is
+not a valid Windows file name; two files give the same name (case is ignored);
 there are more than 64 files; the notice is too long; a file or the stub
 cannot be read; the files add up to 4 GiB, or the package to 2 GiB, or more.
 The same inputs always give the same bytes.
