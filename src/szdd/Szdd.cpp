@@ -1,6 +1,7 @@
 #include "szdd/Szdd.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace szdd {
@@ -126,21 +127,24 @@ std::span<const std::uint8_t> Decoder::Decode(std::span<const std::uint8_t> inpu
 
     while (!overflowed_ && matchLeft_ == 0) {
         if (bitsLeft_ == 0) {
-            // Whole groups while there is certainly room on both sides.
-            while (inEnd - in >= static_cast<std::ptrdiff_t>(GroupInput) &&
+            // Whole groups while there is certainly room on both sides (and
+            // 8 bytes more of input, which a run of literals copies at once).
+            while (inEnd - in >= static_cast<std::ptrdiff_t>(GroupInput + 8) &&
                    end - pos >= GroupOutput) {
                 unsigned control = *in++;
-                if (control == 0xFF) {
-                    Copy8(buf + pos, in);
-                    pos += 8;
-                    in += 8;
-                    continue;
-                }
-                for (int k = 0; k < 8; ++k, control >>= 1) {
+                unsigned items = 8;
+                for (;;) {
                     if (control & 1) {
-                        buf[pos++] = *in++;
-                        continue;
+                        const unsigned run = std::min<unsigned>(std::countr_one(control), items);
+                        Copy8(buf + pos, in);
+                        pos += run;
+                        in += run;
+                        items -= run;
+                        if (items == 0) break;
+                        control >>= run;
                     }
+                    control >>= 1;
+                    --items;
                     unsigned b0 = in[0], b1 = in[1];
                     in += 2;
                     std::size_t length = (b1 & 0x0F) + MinMatch;
@@ -157,6 +161,7 @@ std::span<const std::uint8_t> Decoder::Decode(std::span<const std::uint8_t> inpu
                         copySlowly(pos, dist, length);
                     }
                     pos += length;
+                    if (items == 0) break;
                 }
             }
             if (in == inEnd) break;
