@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "WinSupport.h"
 #include "install/Folders.h"
@@ -10,6 +11,7 @@
 #include "install/Messages.h"
 #include "package/Loader.h"
 #include "package/Writer.h"
+#include "Packager.h"
 #include "support/Bytes.h"
 #include "support/RecordingView.h"
 
@@ -103,19 +105,32 @@ TEST(Win32RunTest, InstallsAThreeEntryPackageThroughLz32) {
         {"DATA.DLL", random},
         {"README.TXT", testing_support::Bytes("read me\r\n")},
     };
-    std::vector<pkg::PackageRecord> records;
-    for (const auto& [name, content] : files) records.push_back(pkg::MakeRecord(name, content));
-    PackagedFile package(work.Path() + "setup.exe", records);
+    // The package as publishers make it: the packager's build command.
+    ScratchFolder sources("C:\\install_sources");
+    std::vector<std::string> args = {"packager", "build", "--stub", sources.Path() + "stub.exe",
+                                     "-o", work.Path() + "setup.exe", "--notice",
+                                     reinterpret_cast<const char*>(u8"テスト")};
+    std::vector<std::uint8_t> stub(4096, 0);
+    ASSERT_TRUE(testing_support::WriteBytes(sources.Path() + "stub.exe", stub));
+    for (const auto& [name, content] : files) {
+        ASSERT_TRUE(testing_support::WriteBytes(sources.Path() + name, content));
+        args.push_back(sources.Path() + name);
+    }
+    std::ostringstream out, err;
+    ASSERT_EQ(packager::Run(args, {out, err}), packager::ExitOk) << err.str();
+    PackagedSystem system(work.Path() + "setup.exe");
+    pkg::PackageIndex index;
+    ASSERT_EQ(pkg::LoadPackageIndex(system, index).status, pkg::LoadStatus::Loaded);
 
     install::FolderBuffers folders;
     RecordingView view;
-    install::Installer(package.system, package.index, folders)
+    install::Installer(system, index, folders)
         .StartClick(target.Path(), target.Path(), view);
 
-    ASSERT_EQ(package.system.boxes.size(), 1u);
-    EXPECT_EQ(package.system.boxes[0].text, msg::InstallSucceeded);
-    EXPECT_EQ(package.system.boxes[0].caption, msg::ConfirmCaption);
-    EXPECT_EQ(package.system.boxes[0].style, unsigned{MB_OK | MB_ICONINFORMATION});
+    ASSERT_EQ(system.boxes.size(), 1u);
+    EXPECT_EQ(system.boxes[0].text, msg::InstallSucceeded);
+    EXPECT_EQ(system.boxes[0].caption, msg::ConfirmCaption);
+    EXPECT_EQ(system.boxes[0].style, unsigned{MB_OK | MB_ICONINFORMATION});
     EXPECT_EQ(view.positions.back(), 0);
     EXPECT_FALSE(view.enabled);
     for (const auto& [name, content] : files) {
