@@ -18,7 +18,8 @@
 // window frames itself.
 //
 // Commands (CONTROL is a name of the installer window, such as btnStart):
-//   mkdir PATH                       write PATH SIZE SEED
+//   mkdir PATH                       write PATH SIZE SEED  text-file PATH TEXT
+//   run PROGRAM ARG...
 //   package OUT NOTICE FILE...       damage PACKAGE        patch FILE OLD NEW
 //   patch-wide FILE OLD NEW          registry set TEXT | registry long SIZE | registry none
 //   start EXE [NAME=VALUE...]        window [CAPTION]      no-window
@@ -638,6 +639,31 @@ void Run(const std::vector<std::string>& a) {
         }
         WriteFile(Ansi(a[1]),
                   pkg::BuildPackage(ReadFile(variables["INSTALLER"]), Ansi(a[2]), records));
+    } else if (command == "text-file") {
+        Need(a, 2);
+        std::string text = Ansi(a[2]);
+        WriteFile(Ansi(a[1]), std::vector<std::uint8_t>(text.begin(), text.end()));
+    } else if (command == "run") {
+        // run PROGRAM ARG...: a console program (the packager), which must
+        // succeed.
+        Need(a, 1);
+        std::string commandLine;
+        for (std::size_t i = 1; i < a.size(); ++i) {
+            commandLine += (i > 1 ? " \"" : "\"") + Ansi(a[i]) + "\"";
+        }
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION child = {};
+        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &startup, &child)) {
+            Fail("cannot run " + Path(Ansi(a[1])));
+        }
+        WaitForSingleObject(child.hProcess, 60000);
+        DWORD code = 1;
+        GetExitCodeProcess(child.hProcess, &code);
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+        Expect(code == 0, Path(Ansi(a[1])) + " succeeds");
     } else if (command == "damage") {
         // The first record's SZDD signature no longer is one.
         Need(a, 1);
