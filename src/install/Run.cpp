@@ -145,8 +145,7 @@ private:
                 return false;
             }
             std::string target = std::string(install_).append(InstalledName(i));
-            sys::LzHandle destination =
-                Fits(target) ? system_.LZOpenFileA(target.c_str(), record, sys::OfCreate) : -1;
+            sys::LzHandle destination = CreateTarget(target, record);
             if (destination < 0) {
                 Fail(msg::ExpansionError);
                 system_.LZClose(source);
@@ -168,6 +167,34 @@ private:
             system_.LZClose(destination);
         }
         return true;
+    }
+
+    // Creates the installed file with LZOpenFileA. When LZ32 cannot create a
+    // name it creates the name with its last character replaced by "_"
+    // instead and reports success; that file is removed again and the
+    // target counts as not created. A folder of the target's name is the
+    // usual cause, so it is refused before LZ32 can fall back to a name that
+    // may belong to another file.
+    sys::LzHandle CreateTarget(const std::string& target, sys::OpenFileRecord& record) {
+        if (!Fits(target)) return -1;
+        std::uint32_t attributes = system_.GetFileAttributesA(target.c_str());
+        if (attributes != sys::InvalidFileAttributes &&
+            (attributes & sys::FileAttributeDirectory) != 0) {
+            return -1;
+        }
+        sys::LzHandle handle = system_.LZOpenFileA(target.c_str(), record, sys::OfCreate);
+        if (handle < 0) return handle;
+        // The record's path is in the OEM code page, but the fallback only
+        // ever swaps the last character for an ASCII underscore.
+        std::string_view opened = record.pathName;
+        if (target.back() != '_' && !opened.empty() && opened.back() == '_') {
+            system_.LZClose(handle);
+            std::string fallback = target;
+            fallback.back() = '_';
+            system_.DeleteFileA(fallback.c_str());
+            return -1;
+        }
+        return handle;
     }
 
     sys::System& system_;

@@ -351,23 +351,36 @@ bool FakeSystem::GetDiskFreeSpaceA(const char* root, std::uint32_t& sectorsPerCl
 }
 
 LzHandle FakeSystem::LZOpenFileA(const char* path, OpenFileRecord& record, std::uint16_t style) {
-    (void)record;
-    std::string resolved = Resolve(path);
-    std::string key = Key(resolved);
     bool create = (style & OfCreate) != 0;
-    LzHandle handle = LzErrorBadInHandle;
-    if (resolved.size() >= LzMaxPath) {
-        // Refused before anything is created.
-    } else if (create) {
-        if (!Listed(failLzCreate, key) && CreateFile(resolved) != nullptr) handle = nextLzHandle_++;
-    } else if (auto it = files_.find(key); it != files_.end() && !Listed(failLzOpen, key)) {
-        const auto& bytes = it->second.bytes;
-        bool unknownMode = szdd::HasMagic(bytes) && bytes.size() > 8 && bytes[8] != szdd::ModeA;
-        handle = unknownMode ? LzErrorUnknownAlg : nextLzHandle_++;
+    auto open = [&](const std::string& name) {
+        std::string resolved = Resolve(name);
+        std::string key = Key(resolved);
+        record = {};
+        std::memcpy(record.pathName, resolved.c_str(), std::min<std::size_t>(resolved.size(), LzMaxPath - 1));
+        LzHandle handle = LzErrorBadInHandle;
+        if (resolved.size() >= LzMaxPath) {
+            // Refused before anything is created.
+        } else if (create) {
+            if (!Listed(failLzCreate, key) && CreateFile(resolved) != nullptr) handle = nextLzHandle_++;
+        } else if (auto it = files_.find(key); it != files_.end() && !Listed(failLzOpen, key)) {
+            const auto& bytes = it->second.bytes;
+            bool unknownMode = szdd::HasMagic(bytes) && bytes.size() > 8 && bytes[8] != szdd::ModeA;
+            handle = unknownMode ? LzErrorUnknownAlg : nextLzHandle_++;
+        }
+        if (handle >= 0) lzHandles_[handle] = {key, create};
+        return handle;
+    };
+    std::string name = path;
+    LzHandle handle = open(name);
+    std::string log = std::string("LZOpenFileA ") + path + (create ? " create" : " read") + " -> ";
+    // As LZ32 does: a name that cannot be opened is tried again with its last
+    // character replaced by "_", for reading and for creating alike.
+    if (handle == LzErrorBadInHandle && !name.empty() && name.back() != '_') {
+        name.back() = '_';
+        handle = open(name);
+        if (handle >= 0) log += name + " ";
     }
-    if (handle >= 0) lzHandles_[handle] = {key, create};
-    calls.push_back(std::string("LZOpenFileA ") + path + (create ? " create" : " read") + " -> " +
-                    std::to_string(handle));
+    calls.push_back(log + std::to_string(handle));
     return handle;
 }
 
@@ -456,7 +469,7 @@ bool FakeSystem::RegQueryValueExA(RegistryKey key, const char* name, void* data,
         bool fits = bytes.size() <= size;
         size = static_cast<std::uint32_t>(bytes.size());
         if (!fits) return false;
-        std::memcpy(data, bytes.data(), bytes.size());
+        if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
         return true;
     }
     return false;

@@ -43,6 +43,7 @@ inline constexpr std::uint32_t PlatformWin32Nt = 2;
 
 // GetFileAttributesA.
 inline constexpr std::uint32_t InvalidFileAttributes = 0xFFFFFFFF;
+inline constexpr std::uint32_t FileAttributeReadOnly = 0x01;
 inline constexpr std::uint32_t FileAttributeDirectory = 0x10;
 
 // LZOpenFileA styles; a negative handle is a failure. LZOpenFileA opens
@@ -81,10 +82,18 @@ struct OsVersion {
     std::uint32_t buildNumber = 0;
 };
 
-// The open-file record that LZOpenFileA fills in (an OFSTRUCT), opaque here.
+// The open-file record that LZOpenFileA fills in, laid out as an OFSTRUCT.
 struct OpenFileRecord {
-    alignas(4) unsigned char bytes[136] = {};
+    std::uint8_t length = sizeof(OpenFileRecord);
+    std::uint8_t fixedDisk = 0;
+    std::uint16_t errorCode = 0;
+    std::uint16_t reserved[2] = {};
+    // The full path of the file actually opened, in the OEM code page. When
+    // LZOpenFileA cannot open the name it was given it tries the name with
+    // its last character replaced by "_", and this says so.
+    char pathName[LzMaxPath] = {};
 };
+static_assert(sizeof(OpenFileRecord) == 136);
 
 using RegistryKey = std::uintptr_t;
 

@@ -1,5 +1,7 @@
 #include "system/Win32System.h"
 
+#include <cstddef>
+
 #include <windows.h>
 #include <lzexpand.h>
 
@@ -7,7 +9,8 @@
 
 namespace sys {
 
-static_assert(sizeof(OpenFileRecord) >= sizeof(OFSTRUCT));
+static_assert(sizeof(OpenFileRecord) == sizeof(OFSTRUCT));
+static_assert(offsetof(OpenFileRecord, pathName) == offsetof(OFSTRUCT, szPathName));
 static_assert(LzMaxPath == OFS_MAXPATHNAME);
 // The size GetVersionExA has always been told in dwOSVersionInfoSize.
 static_assert(sizeof(OSVERSIONINFOA) == 148);
@@ -78,7 +81,7 @@ bool Win32System::GetDiskFreeSpaceA(const char* root, std::uint32_t& sectorsPerC
 }
 
 LzHandle Win32System::LZOpenFileA(const char* path, OpenFileRecord& record, std::uint16_t style) {
-    return ::LZOpenFileA(const_cast<LPSTR>(path), reinterpret_cast<OFSTRUCT*>(record.bytes), style);
+    return ::LZOpenFileA(const_cast<LPSTR>(path), reinterpret_cast<OFSTRUCT*>(&record), style);
 }
 
 std::int32_t Win32System::LZCopy(LzHandle source, LzHandle target) {

@@ -153,10 +153,10 @@ TEST_F(InstallTest, RunGoesThroughItsPhasesInOrder) {
                   "OpenWrite C:\\tmp\\SETUP.EX_", "Close C:\\tmp\\SETUP.EX_", "SetPosition 25",
                   "OpenWrite C:\\tmp\\README.TX_", "Close C:\\tmp\\README.TX_", "SetPosition 50",
                   "Close C:\\setup.exe", "SetPosition 50",
-                  "LZOpenFileA C:\\tmp\\SETUP.EX_ read -> 1",
+                  "LZOpenFileA C:\\tmp\\SETUP.EX_ read -> 1", "GetFileAttributesA C:\\app\\SETUP.EXE",
                   "LZOpenFileA C:\\app\\SETUP.EXE create -> 2", "LZCopy 1 2 -> 80",
                   "SetPosition 75", "LZClose 1", "LZClose 2",
-                  "LZOpenFileA C:\\tmp\\README.TX_ read -> 3",
+                  "LZOpenFileA C:\\tmp\\README.TX_ read -> 3", "GetFileAttributesA C:\\app\\README.TXT",
                   "LZOpenFileA C:\\app\\README.TXT create -> 4", "LZCopy 3 4 -> 80",
                   "SetPosition 100", "LZClose 3", "LZClose 4",
                   "DeleteFileA C:\\tmp\\SETUP.EX_", "DeleteFileA C:\\tmp\\README.TX_",
@@ -279,8 +279,18 @@ const FailureRow FailureRows[] = {
     {"ExpansionSourceNotOpened", [](Scenario& s) { s.system.failLzOpen.insert(s.Temporary(1)); },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
      [](const Scenario& s) { return s.DeletePhase(); }, {}, {0}, 0, false},
+    // LZ32 then creates the name ending in "_" instead; the run removes it.
     {"InstalledFileNotCreated",
      [](Scenario& s) { s.system.failLzCreate.insert(s.Installed(1)); },
+     [](const Scenario&) -> std::string { return msg::ExpansionError; },
+     [](const Scenario& s) {
+         Calls calls{"LZClose 3"};
+         for (const auto& call : s.DeletePhase()) calls.push_back(call);
+         return calls;
+     },
+     {}, {0}, 0, false},
+    // Refused before LZ32 could fall back to another name.
+    {"InstalledNameIsAFolder", [](Scenario& s) { s.system.AddDirectory(s.Installed(1)); },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
      [](const Scenario& s) {
          Calls calls{"LZClose 3"};
@@ -388,6 +398,21 @@ INSTANTIATE_TEST_SUITE_P(Rows, FailureTest, testing::ValuesIn(FailureRows),
                          [](const testing::TestParamInfo<FailureRow>& p) {
                              return std::string(p.param.name);
                          });
+
+// LZ32 would answer a folder in the way by creating the name ending in "_",
+// which may be somebody's file; the run never lets it get that far.
+TEST(InstallRunTest, FolderInTheWayLeavesTheFallbackNameAlone) {
+    Scenario s;
+    s.ThreeEntries();
+    s.system.AddDirectory(s.Installed(1));
+    std::string fallback = s.Installed(1);
+    fallback.back() = '_';
+    s.system.AddFile(fallback, "someone else's file");
+    s.Press();
+    ASSERT_EQ(s.system.boxes.size(), 1u);
+    EXPECT_EQ(s.system.boxes[0].text, msg::ExpansionError);
+    EXPECT_EQ(testing_support::Text(s.system.FileBytes(fallback)), "someone else's file");
+}
 
 // Nothing is read at the data offset, so neither a negative count nor an
 // offset that cannot be reached matters.
