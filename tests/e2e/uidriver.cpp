@@ -22,7 +22,8 @@
 //   run PROGRAM ARG...
 //   package OUT NOTICE FILE...       damage PACKAGE        patch FILE OLD NEW
 //   patch-wide FILE OLD NEW          registry set TEXT | registry long SIZE | registry none
-//   start EXE [NAME=VALUE...]        window [CAPTION]      no-window
+//   start EXE [NAME=VALUE...]        start-moved EXE MOVED
+//   window [CAPTION]                 no-window
 //   activate-other
 //   layout                           centred
 //   click CONTROL                    press KEY...          replace TEXT
@@ -707,13 +708,22 @@ void Run(const std::vector<std::string>& a) {
         } else {
             Fail("registry set, long or none");
         }
-    } else if (command == "start") {
+    } else if (command == "start" || command == "start-moved") {
         // start EXE [NAME=VALUE...]: the installer gets these environment
         // variables on top of ours.
+        // start-moved EXE MOVED: the installer is created suspended and its
+        // file moved to MOVED before it runs, so it cannot open itself.
         Need(a, 1);
         std::string path = Ansi(a[1]);
+        std::string movedTo;
+        std::size_t first = 2;
+        if (command == "start-moved") {
+            Need(a, 2);
+            movedTo = Ansi(a[2]);
+            first = 3;
+        }
         std::vector<std::pair<std::string, std::string>> saved;
-        for (std::size_t i = 2; i < a.size(); ++i) {
+        for (std::size_t i = first; i < a.size(); ++i) {
             std::string pair = Ansi(a[i]);
             std::size_t eq = pair.find('=');
             if (eq == std::string::npos) Fail("start takes NAME=VALUE after the program");
@@ -726,11 +736,16 @@ void Run(const std::vector<std::string>& a) {
         std::string commandLine = "\"" + path + "\"";
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
-        BOOL started = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                      nullptr, nullptr, &startup, &installer);
+        DWORD flags = movedTo.empty() ? 0 : CREATE_SUSPENDED;
+        BOOL started = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                      flags, nullptr, nullptr, &startup, &installer);
         for (const auto& [name, value] : saved)
             SetEnvironmentVariableA(name.c_str(), value.c_str());
         if (!started) Fail("cannot start " + Path(path));
+        if (!movedTo.empty()) {
+            if (!MoveFileA(path.c_str(), movedTo.c_str())) Fail("cannot move " + Path(path));
+            ResumeThread(installer.hThread);
+        }
         installerProcess = installer.hProcess;
         installerPid = installer.dwProcessId;
         WaitForInputIdle(installer.hProcess, 10000);
