@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
-
+#include "WinSupport.h"
 #include "package/Loader.h"
 #include "package/Writer.h"
 #include "support/Bytes.h"
@@ -14,26 +12,12 @@
 
 namespace {
 
+using testing_support::PackagedSystem;
 using testing_support::Pattern;
-
-// The real system, told that another file is the running executable.
-class PackagedCopy final : public sys::Win32System {
-public:
-    explicit PackagedCopy(std::string path) : path_(std::move(path)) {}
-    std::string GetModuleFileNameA() override { return path_; }
-
-private:
-    std::string path_;
-};
-
-std::vector<std::uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 TEST(Win32LoaderTest, PackagedExecutableGivesTheSameIndexAsInMemory) {
     sys::Win32System real;
-    std::vector<std::uint8_t> self = ReadAll(real.GetModuleFileNameA());
+    std::vector<std::uint8_t> self = testing_support::ReadBytes(real.GetModuleFileNameA());
     ASSERT_GT(self.size(), 10000u);
     std::vector<pkg::PackageRecord> records = {
         pkg::MakeRecord("PROGRAM.EXE", Pattern(30000, 1)),
@@ -45,12 +29,9 @@ TEST(Win32LoaderTest, PackagedExecutableGivesTheSameIndexAsInMemory) {
     char folder[MAX_PATH];
     ASSERT_NE(GetTempPathA(MAX_PATH, folder), 0u);
     std::string path = std::string(folder) + "loader_test_packaged.exe";
-    {
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(package.data()), static_cast<std::streamsize>(package.size()));
-    }
+    ASSERT_TRUE(testing_support::WriteBytes(path, package));
 
-    PackagedCopy system(path);
+    PackagedSystem system(path);
     pkg::PackageIndex onDisk;
     pkg::LoadResult result = pkg::LoadPackageIndex(system, onDisk);
     DeleteFileA(path.c_str());
@@ -70,7 +51,7 @@ TEST(Win32LoaderTest, PackagedExecutableGivesTheSameIndexAsInMemory) {
 }
 
 TEST(Win32LoaderTest, ExecutableThatCannotBeOpened) {
-    PackagedCopy system("C:\\no such folder\\setup.exe");
+    PackagedSystem system("C:\\no such folder\\setup.exe");
     pkg::PackageIndex index;
     EXPECT_EQ(pkg::LoadPackageIndex(system, index).status, pkg::LoadStatus::OpenFailed);
 }

@@ -8,37 +8,21 @@
 #include <cstdio>
 #include <string>
 
+#include "WinSupport.h"
 #include "support/SzddSamples.h"
 #include "szdd/Szdd.h"
 
 namespace {
 
 using Buffer = std::vector<std::uint8_t>;
+using testing_support::ReadBytes;
 using testing_support::SzddSample;
+using testing_support::WriteBytes;
 
 std::string TempPath(const std::string& name) {
     char folder[MAX_PATH];
     EXPECT_NE(GetTempPathA(MAX_PATH, folder), 0u);
     return std::string(folder) + "lz32_test_" + name;
-}
-
-void WriteFile(const std::string& path, const Buffer& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
-
-Buffer ReadFile(const std::string& path) {
-    Buffer bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return bytes;
-    std::uint8_t buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) {
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-    std::fclose(file);
-    return bytes;
 }
 
 // Expands `source` into `target` with LZ32; the size LZCopy reports.
@@ -64,9 +48,9 @@ TEST_P(Lz32Test, ExpandsOurOutput) {
     for (szdd::Level level : {szdd::Level::Optimal, szdd::Level::Greedy}) {
         std::string source = TempPath(sample.name + ".sz_");
         std::string target = TempPath(sample.name + ".out");
-        WriteFile(source, szdd::Compress(sample.data, 'x', level));
+        ASSERT_TRUE(WriteBytes(source, szdd::Compress(sample.data, 'x', level)));
         LONG copied = Lz32Expand(source, target);
-        Buffer expanded = ReadFile(target);
+        Buffer expanded = ReadBytes(target);
         DeleteFileA(source.c_str());
         DeleteFileA(target.c_str());
         EXPECT_EQ(copied, static_cast<LONG>(sample.data.size()));
