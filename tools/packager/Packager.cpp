@@ -133,7 +133,7 @@ Options:
 
 // ---- arguments
 
-struct OptionSpec {
+struct Option {
     std::vector<std::string> names;
     bool takesValue;
 };
@@ -157,7 +157,7 @@ struct Arguments {
 }
 
 Arguments Parse(const std::string& command, const std::vector<std::string>& args,
-                const std::vector<OptionSpec>& specs) {
+                const std::vector<Option>& known) {
     Arguments parsed;
     bool optionsEnd = false;
     for (std::size_t i = 2; i < args.size(); ++i) {
@@ -180,12 +180,12 @@ Arguments Parse(const std::string& command, const std::vector<std::string>& args
             name = arg.substr(0, eq);
             inlineValue = arg.substr(eq + 1);
         }
-        auto spec = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) {
+        auto option = std::find_if(known.begin(), known.end(), [&](const Option& s) {
             return std::find(s.names.begin(), s.names.end(), name) != s.names.end();
         });
-        if (spec == specs.end()) Usage(command, "unknown option '" + arg + "'");
-        const std::string& key = spec->names.front();
-        if (!spec->takesValue) {
+        if (option == known.end()) Usage(command, "unknown option '" + arg + "'");
+        const std::string& key = option->names.front();
+        if (!option->takesValue) {
             if (inlineValue) Usage(command, "option '" + name + "' takes no value");
             parsed.flags.insert(key);
             continue;
