@@ -106,7 +106,6 @@ void TForm1::Browse(vcl::TEdit& field) {
 
 void TForm1::CheckFolder(vcl::TEdit& field, const char* folderBuffer) {
     if (app::FolderExists(systemServices, field.Text())) return;
-    systemServices.MessageBoxA(msg::FolderMissing, msg::ErrorCaption,
-                               sys::MbOk | sys::MbIconWarning);
+    install::ShowFailure(systemServices, msg::FolderMissing);
     field.SetText(folderBuffer);
 }

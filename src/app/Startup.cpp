@@ -19,7 +19,7 @@ bool LoadPackage(sys::System& system, pkg::PackageIndex& index) {
             message = msg::FileReadError;
             break;
     }
-    system.MessageBoxA(message, msg::ErrorCaption, sys::MbOk | sys::MbIconWarning);
+    install::ShowFailure(system, message);
     return false;
 }
 
@@ -37,7 +37,7 @@ void ReadDefaultFolders(sys::System& system, install::FolderBuffers& folders) {
     // type is not looked at: any data reads as text up to its first zero.
     char value[install::FolderBufferSize];
     std::uint32_t size = sizeof value;
-    if (system.RegQueryValueExA(key, ProgramsValue, value, size) && size <= sizeof value) {
+    if (system.RegQueryValueExA(key, ProgramsValue, value, size)) {
         const void* nul = std::memchr(value, 0, size);
         std::size_t textLength = nul ? static_cast<const char*>(nul) - value : size;
         if (textLength < sizeof value) {

@@ -6,6 +6,11 @@
 #include "install/Run.h"
 
 namespace install {
+
+void ShowFailure(sys::System& system, const char* text) {
+    system.MessageBoxA(text, msg::ErrorCaption, sys::MbOk | sys::MbIconWarning);
+}
+
 Installer::Installer(sys::System& system, const pkg::PackageIndex& index, FolderBuffers& folders)
     : system_(system), index_(index), folders_(folders) {}
 

@@ -31,6 +31,10 @@ public:
     virtual void DisableStart() = 0;
 };
 
+// A failure box: the text, caption "ｴﾗｰ", warning icon, OK button, no owner
+// window.
+void ShowFailure(sys::System& system, const char* text);
+
 class Installer {
 public:
     Installer(sys::System& system, const pkg::PackageIndex& index, FolderBuffers& folders);

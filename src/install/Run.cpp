@@ -43,17 +43,17 @@ public:
           // packages that claim more.
           count_(std::clamp(index.entryCount, 0, pkg::MaxEntries)) {}
 
-    RunOutcome Execute() {
+    void Execute() {
         std::string self = system_.GetModuleFileNameA();
         sys::StreamPtr package = system_.OpenRead(self.c_str());
         if (!package) {
             Fail(msg::FileOpenError);
-            return RunOutcome::PackageNotOpened;
+            return;
         }
         view_.SetPosition(0);
         bool extracted = Extract(*package);
         package->Close();
-        if (!extracted) return RunOutcome::ExtractionFailed;
+        if (!extracted) return;
 
         view_.SetPosition(ExtractedPosition);
         bool expanded = Expand();
@@ -66,7 +66,6 @@ public:
         }
         view_.SetPosition(0);
         view_.DisableStart();
-        return expanded ? RunOutcome::Succeeded : RunOutcome::ExpansionFailed;
     }
 
 private:
@@ -82,9 +81,8 @@ private:
     // since: a name read now must still name a file inside the folders.
     bool NamesUsable(int i) const {
         std::string_view stored = StoredName(i);
-        std::string installed = InstalledName(i);
-        return stored.size() < pkg::NameFieldSize && pkg::CheckFileName(stored) &&
-               pkg::CheckFileName(installed) && installed != stored;
+        return stored.size() < pkg::NameFieldSize &&
+               pkg::CheckEntryNames(stored, index_.entries[i].restoreChar) == pkg::PackageFault::None;
     }
 
     // Writes every entry's data to its temporary. False when the run ends
@@ -114,6 +112,7 @@ private:
             if (copied != CopyResult::Done) {
                 Fail(copied == CopyResult::ReadShort ? msg::FileReadError : path.c_str());
                 temporary->Close();
+                system_.DeleteFileA(path.c_str());
                 return false;
             }
             view_.SetPosition(AdvanceProgress(view_.Position(), entry.storedSize,
@@ -145,12 +144,17 @@ private:
                 return false;
             }
             std::string target = std::string(install_).append(InstalledName(i));
-            sys::LzHandle destination = CreateTarget(target, record);
-            if (destination < 0) {
+            Target created = CreateTarget(target, record);
+            if (created.handle < 0 || created.fellBack) {
                 Fail(msg::ExpansionError);
+                if (created.fellBack) {
+                    system_.LZClose(created.handle);
+                    system_.DeleteFileA(FallbackName(target).c_str());
+                }
                 system_.LZClose(source);
                 return false;
             }
+            sys::LzHandle destination = created.handle;
             const pkg::PackageEntry& entry = index_.entries[i];
             // LZ32 decodes until the data ends, so a damaged stream shows as
             // a size other than the one its header promised.
@@ -169,32 +173,33 @@ private:
         return true;
     }
 
-    // Creates the installed file with LZOpenFileA. When LZ32 cannot create a
-    // name it creates the name with its last character replaced by "_"
-    // instead and reports success; that file is removed again and the
-    // target counts as not created. A folder of the target's name is the
-    // usual cause, so it is refused before LZ32 can fall back to a name that
-    // may belong to another file.
-    sys::LzHandle CreateTarget(const std::string& target, sys::OpenFileRecord& record) {
-        if (!Fits(target)) return -1;
-        std::uint32_t attributes = system_.GetFileAttributesA(target.c_str());
-        if (attributes != sys::InvalidFileAttributes &&
-            (attributes & sys::FileAttributeDirectory) != 0) {
-            return -1;
-        }
-        sys::LzHandle handle = system_.LZOpenFileA(target.c_str(), record, sys::OfCreate);
-        if (handle < 0) return handle;
+    struct Target {
+        sys::LzHandle handle = -1;
+        bool fellBack = false;  // `handle` is open on FallbackName(target) instead
+    };
+
+    // When LZ32 cannot create a name it creates the name with its last
+    // character replaced by "_" instead, and reports success. That name may
+    // belong to another file, so the target is first created as a plain
+    // file, which fails where LZ32 would fall back (a folder of that name, a
+    // file another program holds open, no right to write); LZ32 then only
+    // truncates it again. Should it still fall back, its record says so.
+    Target CreateTarget(const std::string& target, sys::OpenFileRecord& record) {
+        if (target.size() >= sys::LzMaxPath) return {};
+        sys::StreamPtr plain = system_.OpenWrite(target.c_str());
+        if (!plain || !plain->Close()) return {};
+        Target created{system_.LZOpenFileA(target.c_str(), record, sys::OfCreate)};
         // The record's path is in the OEM code page, but the fallback only
         // ever swaps the last character for an ASCII underscore.
         std::string_view opened = record.pathName;
-        if (target.back() != '_' && !opened.empty() && opened.back() == '_') {
-            system_.LZClose(handle);
-            std::string fallback = target;
-            fallback.back() = '_';
-            system_.DeleteFileA(fallback.c_str());
-            return -1;
-        }
-        return handle;
+        created.fellBack = created.handle >= 0 && target.back() != '_' && !opened.empty() &&
+                           opened.back() == '_';
+        return created;
+    }
+
+    static std::string FallbackName(std::string name) {
+        name.back() = '_';
+        return name;
     }
 
     sys::System& system_;
@@ -209,20 +214,16 @@ private:
 
 }  // namespace
 
-void ShowFailure(sys::System& system, const char* text) {
-    system.MessageBoxA(text, msg::ErrorCaption, sys::MbOk | sys::MbIconWarning);
-}
-
 std::uint16_t AdvanceProgress(std::uint16_t position, std::uint32_t size, std::uint32_t total) {
     if (total == 0) return position;
     std::uint64_t next = position + std::uint64_t{50} * size / total;
     return static_cast<std::uint16_t>(std::min<std::uint64_t>(next, UINT16_MAX));
 }
 
-RunOutcome RunInstallation(sys::System& system, const pkg::PackageIndex& index,
-                           const FolderBuffers& folders, InstallView& view) {
+void RunInstallation(sys::System& system, const pkg::PackageIndex& index,
+                     const FolderBuffers& folders, InstallView& view) {
     Run run(system, index, folders, view);
-    return run.Execute();
+    run.Execute();
 }
 
 }  // namespace install

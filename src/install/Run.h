@@ -13,13 +13,6 @@
 
 namespace install {
 
-enum class RunOutcome {
-    PackageNotOpened,  // nothing written; the Install button stays enabled
-    ExtractionFailed,  // temporaries written so far stay; the Install button stays enabled
-    ExpansionFailed,   // temporaries deleted; the Install button is disabled
-    Succeeded,         // temporaries deleted; the Install button is disabled
-};
-
 // The progress position after an entry of `size` bytes in a phase of `total`
 // bytes that spans 50 positions: position + floor(50 x size / total), exactly.
 // A phase of total 0 does not move.
@@ -29,10 +22,11 @@ std::uint16_t AdvanceProgress(std::uint16_t position, std::uint32_t size, std::u
 // through it in pieces, so memory does not grow with the package.
 inline constexpr std::size_t CopyChunkSize = 64 * 1024;
 
-// A failure box: warning icon, OK button, no owner window.
-void ShowFailure(sys::System& system, const char* text);
-
-RunOutcome RunInstallation(sys::System& system, const pkg::PackageIndex& index,
-                           const FolderBuffers& folders, InstallView& view);
+// Ends with the Install button enabled when nothing was expanded yet (the
+// package did not open, or a temporary could not be written; temporaries
+// written so far stay), and disabled after every run that reached the
+// expansion phase, whose temporaries are all deleted.
+void RunInstallation(sys::System& system, const pkg::PackageIndex& index,
+                     const FolderBuffers& folders, InstallView& view);
 
 }  // namespace install

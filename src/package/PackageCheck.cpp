@@ -51,6 +51,18 @@ bool CheckFileName(std::string_view name) {
     return !IsDeviceName(name);
 }
 
+PackageFault CheckEntryNames(std::string_view stored, std::uint8_t restoreChar) {
+    if (!CheckFileName(stored)) return PackageFault::BadStoredName;
+    std::size_t mark = stored.find(RestoreMark);
+    if (mark == std::string_view::npos) return PackageFault::NoUnderscore;
+    // The installer replaces the first "_" byte; inside a character that
+    // would turn the character into another and keep the real mark.
+    if (IsTrailByteAt(stored, mark)) return PackageFault::UnderscoreInCharacter;
+    if (restoreChar == RestoreMark) return PackageFault::RestoreIsUnderscore;
+    if (!CheckFileName(InstalledName(stored, restoreChar))) return PackageFault::BadInstalledName;
+    return PackageFault::None;
+}
+
 std::string_view StoredName(const char (&field)[NameFieldSize]) {
     const void* nul = std::memchr(field, 0, NameFieldSize);
     std::size_t length = nul ? static_cast<const char*>(nul) - field : NameFieldSize;
@@ -115,15 +127,11 @@ PackageCheck CheckPackage(sys::Stream& stream, const PackageIndex& index) {
             return fault(PackageFault::NameNotTerminated, i);
         }
         std::string_view stored = StoredName(record.name);
-        if (!CheckFileName(stored)) return fault(PackageFault::BadStoredName, i);
-        std::size_t mark = stored.find(RestoreMark);
-        if (mark == std::string_view::npos) return fault(PackageFault::NoUnderscore, i);
-        // The installer replaces the first "_" byte; inside a character that
-        // would turn the character into another and keep the real mark.
-        if (IsTrailByteAt(stored, mark)) return fault(PackageFault::UnderscoreInCharacter, i);
-        if (entry.restoreChar == RestoreMark) return fault(PackageFault::RestoreIsUnderscore, i);
+        if (PackageFault names = CheckEntryNames(stored, entry.restoreChar);
+            names != PackageFault::None) {
+            return fault(names, i);
+        }
         std::string installed = InstalledName(stored, entry.restoreChar);
-        if (!CheckFileName(installed)) return fault(PackageFault::BadInstalledName, i);
 
         storedNames.push_back(FoldAsciiCase(stored));
         installedNames.push_back(FoldAsciiCase(installed));

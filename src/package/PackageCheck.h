@@ -53,6 +53,11 @@ PackageCheck CheckPackage(sys::Stream& stream, const PackageIndex& index);
 // not separators.
 bool CheckFileName(std::string_view name);
 
+// The first fault of one entry's stored name and restore character, or
+// None: both names plain file names, and an underscore, outside any
+// double-byte character, for a restore character other than "_" to replace.
+PackageFault CheckEntryNames(std::string_view stored, std::uint8_t restoreChar);
+
 // The stored name in a 60-byte name field: the bytes before the first NUL.
 std::string_view StoredName(const char (&field)[NameFieldSize]);
 // The stored name with its first underscore replaced by `restoreChar`.

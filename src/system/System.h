@@ -23,7 +23,6 @@ inline constexpr std::uint32_t MaxPath = 260;
 
 // MessageBoxA styles.
 inline constexpr unsigned MbOk = 0x00;
-inline constexpr unsigned MbIconStop = 0x10;
 inline constexpr unsigned MbIconWarning = 0x30;
 inline constexpr unsigned MbIconInformation = 0x40;
 
@@ -32,9 +31,6 @@ inline constexpr unsigned DriveUnknown = 0;
 inline constexpr unsigned DriveNoRootDir = 1;
 inline constexpr unsigned DriveRemovable = 2;
 inline constexpr unsigned DriveFixed = 3;
-inline constexpr unsigned DriveRemote = 4;
-inline constexpr unsigned DriveCdrom = 5;
-inline constexpr unsigned DriveRamdisk = 6;
 
 // OSVERSIONINFOA platform ids.
 inline constexpr std::uint32_t PlatformWin32s = 0;
@@ -43,7 +39,6 @@ inline constexpr std::uint32_t PlatformWin32Nt = 2;
 
 // GetFileAttributesA.
 inline constexpr std::uint32_t InvalidFileAttributes = 0xFFFFFFFF;
-inline constexpr std::uint32_t FileAttributeReadOnly = 0x01;
 inline constexpr std::uint32_t FileAttributeDirectory = 0x10;
 
 // LZOpenFileA styles; a negative handle is a failure. LZOpenFileA opens

@@ -153,10 +153,12 @@ TEST_F(InstallTest, RunGoesThroughItsPhasesInOrder) {
                   "OpenWrite C:\\tmp\\SETUP.EX_", "Close C:\\tmp\\SETUP.EX_", "SetPosition 25",
                   "OpenWrite C:\\tmp\\README.TX_", "Close C:\\tmp\\README.TX_", "SetPosition 50",
                   "Close C:\\setup.exe", "SetPosition 50",
-                  "LZOpenFileA C:\\tmp\\SETUP.EX_ read -> 1", "GetFileAttributesA C:\\app\\SETUP.EXE",
+                  "LZOpenFileA C:\\tmp\\SETUP.EX_ read -> 1",
+                  "OpenWrite C:\\app\\SETUP.EXE", "Close C:\\app\\SETUP.EXE",
                   "LZOpenFileA C:\\app\\SETUP.EXE create -> 2", "LZCopy 1 2 -> 80",
                   "SetPosition 75", "LZClose 1", "LZClose 2",
-                  "LZOpenFileA C:\\tmp\\README.TX_ read -> 3", "GetFileAttributesA C:\\app\\README.TXT",
+                  "LZOpenFileA C:\\tmp\\README.TX_ read -> 3",
+                  "OpenWrite C:\\app\\README.TXT", "Close C:\\app\\README.TXT",
                   "LZOpenFileA C:\\app\\README.TXT create -> 4", "LZCopy 3 4 -> 80",
                   "SetPosition 100", "LZClose 3", "LZClose 4",
                   "DeleteFileA C:\\tmp\\SETUP.EX_", "DeleteFileA C:\\tmp\\README.TX_",
@@ -249,21 +251,31 @@ const FailureRow FailureRows[] = {
     {"TemporaryPathTooLong", [](Scenario& s) { s.expandText = LongFolder(s.system, 249); },
      [](const Scenario& s) { return s.Temporary(1, s.expandText); },
      [](const Scenario&) { return Calls{"Close C:\\setup.exe"}; }, {0}, {}, 16, true},
+    // A temporary cut short is removed; the whole ones before it stay.
     {"TemporaryWriteFails", [](Scenario& s) { s.system.failWrite.insert(s.Temporary(1)); },
      [](const Scenario& s) { return s.Temporary(1); },
-     [](const Scenario& s) { return Calls{"Close " + s.Temporary(1), "Close C:\\setup.exe"}; },
-     {0, 1}, {}, 16, true},
+     [](const Scenario& s) {
+         return Calls{"Close " + s.Temporary(1), "DeleteFileA " + s.Temporary(1),
+                      "Close C:\\setup.exe"};
+     },
+     {0}, {}, 16, true},
     {"TemporaryCloseFails", [](Scenario& s) { s.system.failClose.insert(s.Temporary(1)); },
      [](const Scenario& s) { return s.Temporary(1); },
-     [](const Scenario&) { return Calls{"Close C:\\setup.exe"}; }, {0, 1}, {}, 16, true},
+     [](const Scenario& s) {
+         return Calls{"DeleteFileA " + s.Temporary(1), "Close C:\\setup.exe"};
+     },
+     {0}, {}, 16, true},
     {"PackageCutShort",
      [](Scenario& s) {
          s.package.resize(RecordAt(s, 1) + pkg::RecordHeaderSize + 100);
          Reload(s);
      },
      [](const Scenario&) -> std::string { return msg::FileReadError; },
-     [](const Scenario& s) { return Calls{"Close " + s.Temporary(1), "Close C:\\setup.exe"}; },
-     {0, 1}, {}, 16, true},
+     [](const Scenario& s) {
+         return Calls{"Close " + s.Temporary(1), "DeleteFileA " + s.Temporary(1),
+                      "Close C:\\setup.exe"};
+     },
+     {0}, {}, 16, true},
     {"NameChangedSinceStart",
      [](Scenario& s) {
          const char name[] = "..\\EVIL.DL_";
@@ -279,9 +291,13 @@ const FailureRow FailureRows[] = {
     {"ExpansionSourceNotOpened", [](Scenario& s) { s.system.failLzOpen.insert(s.Temporary(1)); },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
      [](const Scenario& s) { return s.DeletePhase(); }, {}, {0}, 0, false},
-    // LZ32 then creates the name ending in "_" instead; the run removes it.
+    // A file that cannot be created is never handed to LZ32, which would
+    // create the name ending in "_" instead.
     {"InstalledFileNotCreated",
-     [](Scenario& s) { s.system.failLzCreate.insert(s.Installed(1)); },
+     [](Scenario& s) {
+         s.system.failOpenWrite.insert(s.Installed(1));
+         s.system.failLzCreate.insert(s.Installed(1));
+     },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
      [](const Scenario& s) {
          Calls calls{"LZClose 3"};
@@ -289,7 +305,18 @@ const FailureRow FailureRows[] = {
          return calls;
      },
      {}, {0}, 0, false},
-    // Refused before LZ32 could fall back to another name.
+    // Should LZ32 fall back all the same, the other name is closed and
+    // removed after the box; the plain file made first stays, empty.
+    {"InstalledFileFellBack", [](Scenario& s) { s.system.failLzCreate.insert(s.Installed(1)); },
+     [](const Scenario&) -> std::string { return msg::ExpansionError; },
+     [](const Scenario& s) {
+         std::string fallback = s.Installed(1);
+         fallback.back() = '_';
+         Calls calls{"LZClose 4", "DeleteFileA " + fallback, "LZClose 3"};
+         for (const auto& call : s.DeletePhase()) calls.push_back(call);
+         return calls;
+     },
+     {}, {0, 1}, 0, false},
     {"InstalledNameIsAFolder", [](Scenario& s) { s.system.AddDirectory(s.Installed(1)); },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
      [](const Scenario& s) {
@@ -399,19 +426,34 @@ INSTANTIATE_TEST_SUITE_P(Rows, FailureTest, testing::ValuesIn(FailureRows),
                              return std::string(p.param.name);
                          });
 
-// LZ32 would answer a folder in the way by creating the name ending in "_",
-// which may be somebody's file; the run never lets it get that far.
-TEST(InstallRunTest, FolderInTheWayLeavesTheFallbackNameAlone) {
-    Scenario s;
-    s.ThreeEntries();
-    s.system.AddDirectory(s.Installed(1));
-    std::string fallback = s.Installed(1);
-    fallback.back() = '_';
-    s.system.AddFile(fallback, "someone else's file");
-    s.Press();
-    ASSERT_EQ(s.system.boxes.size(), 1u);
-    EXPECT_EQ(s.system.boxes[0].text, msg::ExpansionError);
-    EXPECT_EQ(testing_support::Text(s.system.FileBytes(fallback)), "someone else's file");
+// LZ32 answers a target it cannot create by creating the name ending in
+// "_", which may be somebody's file; the run never lets it get that far.
+TEST(InstallRunTest, TargetInTheWayLeavesTheFallbackNameAlone) {
+    struct {
+        const char* name;
+        void (*arrange)(Scenario&);
+    } cases[] = {
+        {"a folder", [](Scenario& s) { s.system.AddDirectory(s.Installed(1)); }},
+        {"a file held open elsewhere",
+         [](Scenario& s) {
+             s.system.AddFile(s.Installed(1), "in use");
+             s.system.failOpenWrite.insert(s.Installed(1));
+             s.system.failLzCreate.insert(s.Installed(1));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scenario s;
+        s.ThreeEntries();
+        c.arrange(s);
+        std::string fallback = s.Installed(1);
+        fallback.back() = '_';
+        s.system.AddFile(fallback, "someone else's file");
+        s.Press();
+        ASSERT_EQ(s.system.boxes.size(), 1u);
+        EXPECT_EQ(s.system.boxes[0].text, msg::ExpansionError);
+        EXPECT_EQ(testing_support::Text(s.system.FileBytes(fallback)), "someone else's file");
+    }
 }
 
 // Nothing is read at the data offset, so neither a negative count nor an
