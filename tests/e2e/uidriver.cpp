@@ -752,8 +752,18 @@ void Run(const std::vector<std::string>& a) {
         Say("started %s", Show(path).c_str());
     } else if (command == "window") {
         // A first start in a fresh prefix may take a while (fonts).
-        if (!WaitFor([] { return MainWindow() != nullptr; }, 30000))
+        auto shownOrEnded = [] {
+            return MainWindow() != nullptr ||
+                   WaitForSingleObject(installerProcess, 0) == WAIT_OBJECT_0;
+        };
+        if (!WaitFor(shownOrEnded, 60000) || MainWindow() == nullptr) {
+            DWORD code = STILL_ACTIVE;
+            GetExitCodeProcess(installerProcess, &code);
+            if (code != STILL_ACTIVE) {
+                Fail("the installer ended, exit code " + std::to_string(code) + ", with no window");
+            }
             Fail("no installer window appeared");
+        }
         HWND window = MainWindow();
         Settle();
         Say("window %s", Show(TextOf(window)).c_str());
