@@ -33,6 +33,8 @@ cleanup() {
   rmdir "$mnt" 2>/dev/null
 }
 trap cleanup EXIT
+# A test run that is stopped still unmounts.
+trap 'exit 143' TERM INT HUP
 
 mount -t tmpfs -o size=1m,mode=0777 tmpfs "$mnt" 2>/dev/null || skip "cannot mount a tmpfs here"
 ln -s "$mnt" "$link"
