@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "system/System.h"
+#include "szdd/Szdd.h"
 
 namespace pkg {
 
@@ -39,7 +40,7 @@ inline constexpr std::uint32_t RecordMagicOffset = RecordHeaderSize;
 inline constexpr std::uint32_t RecordModeOffset = RecordHeaderSize + 8;
 inline constexpr std::uint32_t RecordRestoreOffset = RecordHeaderSize + 9;
 inline constexpr std::uint32_t RecordExpandedOffset = RecordHeaderSize + 10;
-inline constexpr std::uint32_t SzddHeaderSize = 14;
+inline constexpr std::uint32_t SzddHeaderSize = szdd::HeaderSize;
 inline constexpr char RestoreMark = '_';
 
 // The trailer's fields, decoded.

@@ -1,5 +1,6 @@
 #include "package/PackageCheck.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -9,8 +10,6 @@
 namespace pkg {
 namespace {
 
-constexpr std::uint8_t SzddMagic[8] = {0x53, 0x5A, 0x44, 0x44, 0x88, 0xF0, 0x27, 0x33};
-constexpr std::uint8_t SzddModeA = 0x41;
 // An LZSS group is a control byte and eight items; eight 18-byte matches in
 // 17 bytes expand the most, under 9 bytes out per byte in.
 constexpr std::uint64_t MaxExpansion = 9;
@@ -113,10 +112,10 @@ PackageCheck CheckPackage(sys::Stream& stream, const PackageIndex& index) {
         if (stream.Read(&record, sizeof record) != sizeof record) {
             return fault(PackageFault::RecordOutOfBounds, i);
         }
-        if (std::memcmp(record.magic, SzddMagic, sizeof SzddMagic) != 0) {
+        if (!std::equal(szdd::Magic.begin(), szdd::Magic.end(), record.magic)) {
             return fault(PackageFault::BadMagic, i);
         }
-        if (record.mode != SzddModeA) return fault(PackageFault::BadMode, i);
+        if (record.mode != szdd::ModeA) return fault(PackageFault::BadMode, i);
         if (entry.expandedSize > MaxExpansion * (entry.storedSize - SzddHeaderSize)) {
             return fault(PackageFault::ExpandedSizeTooLarge, i);
         }
