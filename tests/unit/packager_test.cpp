@@ -324,13 +324,22 @@ protected:
         EXPECT_EQ(r.status, 0) << r.err;
         return Read("pkg.exe");
     }
+    // Refused by verify and by extract, which leaves no folder of its own
+    // and, in a folder that exists, neither replaces nor adds a file.
     void ExpectRefused(const std::string& reason) {
         Result verified = Run({"verify", Arg("pkg.exe")});
         EXPECT_EQ(verified.status, 1);
         EXPECT_NE(verified.err.find(reason), std::string::npos) << verified.err;
-        Result extracted = Run({"extract", Arg("pkg.exe"), "-C", Arg("out")});
+        Result extracted = Run({"extract", Arg("pkg.exe"), "-C", Arg("new/out")});
         EXPECT_EQ(extracted.status, 1);
-        EXPECT_FALSE(Exists("out"));
+        EXPECT_NE(extracted.err.find(reason), std::string::npos) << extracted.err;
+        EXPECT_FALSE(Exists("new"));
+
+        Write("old/ONE.TXT", Bytes("before"));
+        const std::set<std::string> before = Files();
+        EXPECT_EQ(Run({"extract", Arg("pkg.exe"), "-C", Arg("old")}).status, 1);
+        EXPECT_EQ(Files(), before);
+        EXPECT_EQ(Read("old/ONE.TXT"), Bytes("before"));
     }
 };
 
