@@ -125,7 +125,9 @@ constexpr char ExpandHelp[] = R"(Usage: packager expand [-o OUT] FILE
 
 Expands the SZDD file FILE, strictly: the data must end on a whole item and
 give exactly the size its header states. The output is named after FILE with
-its final underscore replaced by the character the header records.
+its final underscore replaced by the character the header records; when that
+does not give a plain file name (a colon, slash, backslash, control byte and
+the like), name the output with -o.
 
 Options:
   -o, --output OUT   write to OUT instead
@@ -257,6 +259,17 @@ std::optional<std::string> NameProblem(std::string_view sjis) {
     }
     if (!pkg::CheckFileName(sjis)) return "the name is not a valid Windows file name";
     return std::nullopt;
+}
+
+// A byte for messages: "':' (3Ah)", or "byte 01h" when it is not printable.
+std::string ByteShown(std::uint8_t c) {
+    char text[16];
+    if (c >= 0x20 && c < 0x7F) {
+        std::snprintf(text, sizeof text, "'%c' (%02Xh)", c, c);
+    } else {
+        std::snprintf(text, sizeof text, "byte %02Xh", c);
+    }
+    return text;
 }
 
 std::string Percent(std::uint64_t part, std::uint64_t whole) {
@@ -728,16 +741,30 @@ int Expand(const std::vector<std::string>& args, const Console& console) {
         outPath = Utf8Path(*o);
     } else {
         const std::string base = Utf8Of(inPath.filename());
-        std::optional<std::string> restored;
-        if (restore != 0 && restore != pkg::RestoreMark) {
-            restored = Cp932ToUtf8(std::string(1, static_cast<char>(restore)));
-        }
-        if (base.empty() || base.back() != '_' || !restored) {
+        if (base.empty() || base.back() != '_' || restore == 0 || restore == pkg::RestoreMark) {
             Fail("cannot tell the expanded name of " + Show(inPath) +
                  " (it must end with an underscore and its header hold the character to restore); "
                  "name the output with -o");
         }
-        outPath = inPath.parent_path() / Utf8Path(base.substr(0, base.size() - 1) + *restored);
+        // The header's byte comes from whoever made the file: a colon, a
+        // separator or a control byte would write elsewhere than beside the
+        // input, or fail. The name is judged in Shift-JIS, as names are in a
+        // package.
+        std::optional<std::string> sjis = Utf8ToCp932(base);
+        if (!sjis) {
+            Fail("cannot tell the expanded name of " + Show(inPath) +
+                 ": its name has a character that Shift-JIS cannot hold; name the output with -o");
+        }
+        sjis->back() = static_cast<char>(restore);
+        std::optional<std::string> name;
+        if (pkg::CheckFileName(*sjis)) name = Cp932ToUtf8(*sjis);
+        if (!name) {
+            Fail("cannot expand " + Show(inPath) + " under the name its header gives: restoring " +
+                 ByteShown(restore) +
+                 " in place of the final underscore does not make a plain file name; name the "
+                 "output with -o");
+        }
+        outPath = inPath.parent_path() / Utf8Path(*name);
     }
     RefuseToReplaceInput(inPath, outPath);
 
