@@ -11,7 +11,7 @@ StreamPtr StdioStream::Open(const char* path, const char* mode) {
 }
 
 StdioStream::~StdioStream() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr && owned_) std::fclose(file_);
 }
 
 std::size_t StdioStream::Read(void* buffer, std::size_t size) {
@@ -43,7 +43,8 @@ std::int32_t StdioStream::Tell() {
 bool StdioStream::Close() {
     if (file_ == nullptr) return false;
     bool ok = std::ferror(file_) == 0;
-    ok = std::fclose(file_) == 0 && ok;
+    // A borrowed file is flushed and closed by its owner.
+    if (owned_) ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
     return ok;
 }

@@ -9,10 +9,15 @@ namespace sys {
 
 class StdioStream final : public Stream {
 public:
+    // Whether the stream closes its file: a borrowed one stays open for the
+    // code that opened it.
+    enum class Ownership { Owned, Borrowed };
+
     // `mode` as for fopen; null when the file cannot be opened.
     static StreamPtr Open(const char* path, const char* mode);
 
-    explicit StdioStream(std::FILE* file) : file_(file) {}
+    explicit StdioStream(std::FILE* file, Ownership ownership = Ownership::Owned)
+        : file_(file), owned_(ownership == Ownership::Owned) {}
     ~StdioStream() override;
     StdioStream(const StdioStream&) = delete;
     StdioStream& operator=(const StdioStream&) = delete;
@@ -25,6 +30,7 @@ public:
 
 private:
     std::FILE* file_;
+    bool owned_;
 };
 
 }  // namespace sys

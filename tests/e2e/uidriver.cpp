@@ -40,14 +40,19 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "FontProbe.h"
 #include "package/Package.h"
 #include "package/Writer.h"
 
@@ -613,6 +618,75 @@ void Expect(bool ok, const std::string& what) {
     Say("ok %s", what.c_str());
 }
 
+// Runs `routine(parameter)` on a thread of its own in the installer and
+// returns its exit code: 32 bits, as wide as a module handle of this 32-bit
+// driver.
+DWORD RunInInstaller(std::uintptr_t routine, std::uintptr_t parameter) {
+    HANDLE thread = CreateRemoteThread(installerProcess, nullptr, 0,
+                                       reinterpret_cast<LPTHREAD_START_ROUTINE>(routine),
+                                       reinterpret_cast<void*>(parameter), 0, nullptr);
+    if (thread == nullptr) Fail("cannot start a thread in the installer");
+    DWORD code = 0;
+    bool ended =
+        WaitForSingleObject(thread, 15000) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    if (!ended) Fail("a thread in the installer did not end");
+    return code;
+}
+
+// The fonts of the installer's `windows` as WM_GETFONT and GetObjectA give
+// them, read inside the installer by fontprobe.dll (see FontProbe.h);
+// nothing for a window that gives no font.
+std::vector<std::optional<LOGFONTA>> FontsOf(const std::vector<HWND>& windows) {
+    if (installerProcess == nullptr) Fail("no installer started");
+    if (windows.size() > FontRequest::Capacity) Fail("too many windows for one font request");
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string probe = self;
+    probe = probe.substr(0, probe.find_last_of('\\') + 1) + "fontprobe.dll";
+    // Loaded here too, to learn where ReadFonts lies within the module.
+    HMODULE local = LoadLibraryA(probe.c_str());
+    if (local == nullptr) Fail("cannot load " + Path(probe));
+    FARPROC entry = GetProcAddress(local, ReadFontsExport);
+    if (entry == nullptr) Fail(Path(probe) + " has no " + ReadFontsExport);
+    std::uintptr_t readFonts =
+        reinterpret_cast<std::uintptr_t>(entry) - reinterpret_cast<std::uintptr_t>(local);
+    FreeLibrary(local);
+    // The system's modules lie at the same address in every process.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto loadLibrary = reinterpret_cast<std::uintptr_t>(GetProcAddress(kernel, "LoadLibraryA"));
+    auto freeLibrary = reinterpret_cast<std::uintptr_t>(GetProcAddress(kernel, "FreeLibrary"));
+
+    struct Block {
+        FontRequest request;
+        char path[MAX_PATH];
+    } block = {};
+    block.request.count = static_cast<int>(windows.size());
+    std::copy(windows.begin(), windows.end(), block.request.windows);
+    probe.copy(block.path, sizeof block.path - 1);
+    void* remote = VirtualAllocEx(installerProcess, nullptr, sizeof block, MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+    if (remote == nullptr ||
+        !WriteProcessMemory(installerProcess, remote, &block, sizeof block, nullptr)) {
+        Fail("cannot write into the installer's memory");
+    }
+    auto at = reinterpret_cast<std::uintptr_t>(remote);
+    DWORD module = RunInInstaller(loadLibrary, at + offsetof(Block, path));
+    if (module == 0) Fail("the installer cannot load " + Path(probe));
+    RunInInstaller(module + readFonts, at);
+    bool read = ReadProcessMemory(installerProcess, remote, &block, sizeof block, nullptr);
+    RunInInstaller(freeLibrary, module);
+    VirtualFreeEx(installerProcess, remote, 0, MEM_RELEASE);
+    if (!read) Fail("cannot read the installer's memory");
+
+    std::vector<std::optional<LOGFONTA>> fonts;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        fonts.push_back(block.request.read[i] ? std::optional(block.request.fonts[i])
+                                              : std::nullopt);
+    }
+    return fonts;
+}
+
 void Run(const std::vector<std::string>& a) {
     const std::string& command = a[0];
     if (command == "echo") {
@@ -801,6 +875,31 @@ void Run(const std::vector<std::string>& a) {
         for (const char* button : {"btnStart", "btnQuit", "btnExpand", "btnInstall"}) {
             LONG s = GetWindowLongA(FindControl(button), GWL_STYLE) & BS_TYPEMASK;
             Expect(s == BS_PUSHBUTTON, std::string(button) + " is no default button");
+        }
+        // Every control that shows text, in the form's font. (The form
+        // itself keeps no font: its controls are where the font shows.)
+        std::vector<const Design*> texts;
+        std::vector<HWND> windows;
+        for (const Design& design : designs) {
+            if (std::strcmp(design.windowClass, PROGRESS_CLASSA) == 0) continue;
+            texts.push_back(&design);
+            windows.push_back(FindControl(design.name));
+        }
+        const std::string face = "ＭＳ Ｐゴシック";
+        std::vector<std::optional<LOGFONTA>> fonts = FontsOf(windows);
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            std::string what = std::string(texts[i]->name) + " in " + Show(face) +
+                               ", charset SHIFTJIS_CHARSET, height -13";
+            if (!fonts[i]) Fail(what + ", but it gives no font");
+            const LOGFONTA& font = *fonts[i];
+            bool designed = font.lfFaceName == face && font.lfCharSet == SHIFTJIS_CHARSET &&
+                            font.lfHeight == -13;
+            if (!designed) {
+                what += ", not " + Show(font.lfFaceName) + ", charset " +
+                        std::to_string(font.lfCharSet) + ", height " +
+                        std::to_string(font.lfHeight);
+            }
+            Expect(designed, what);
         }
     } else if (command == "centred") {
         HWND window = RequireMain();

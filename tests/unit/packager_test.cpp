@@ -324,13 +324,22 @@ protected:
         EXPECT_EQ(r.status, 0) << r.err;
         return Read("pkg.exe");
     }
+    // Refused by verify and by extract, which leaves no folder of its own
+    // and, in a folder that exists, neither replaces nor adds a file.
     void ExpectRefused(const std::string& reason) {
         Result verified = Run({"verify", Arg("pkg.exe")});
         EXPECT_EQ(verified.status, 1);
         EXPECT_NE(verified.err.find(reason), std::string::npos) << verified.err;
-        Result extracted = Run({"extract", Arg("pkg.exe"), "-C", Arg("out")});
+        Result extracted = Run({"extract", Arg("pkg.exe"), "-C", Arg("new/out")});
         EXPECT_EQ(extracted.status, 1);
-        EXPECT_FALSE(Exists("out"));
+        EXPECT_NE(extracted.err.find(reason), std::string::npos) << extracted.err;
+        EXPECT_FALSE(Exists("new"));
+
+        Write("old/ONE.TXT", Bytes("before"));
+        const std::set<std::string> before = Files();
+        EXPECT_EQ(Run({"extract", Arg("pkg.exe"), "-C", Arg("old")}).status, 1);
+        EXPECT_EQ(Files(), before);
+        EXPECT_EQ(Read("old/ONE.TXT"), Bytes("before"));
     }
 };
 
@@ -357,19 +366,31 @@ TEST_F(DamagedPackageTest, LayoutFaultIsNamed) {
 
 TEST_F(PackagerTest, CompressAndExpandRestoreTheName) {
     const Buffer content = Bytes(Repeat("notes, notes. ", 400));
-    Write("notes.txt", content);
-    Result compressed = Run({"compress", Arg("notes.txt")});
-    ASSERT_EQ(compressed.status, 0) << compressed.err;
-    Buffer file = Read("notes.tx_");
-    auto header = szdd::ParseHeader(file);
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->restoreChar, 't');
-    EXPECT_EQ(header->expandedSize, content.size());
+    // The restore character is kept as a Shift-JIS byte; the rest of the
+    // name goes through Shift-JIS and back.
+    const struct {
+        std::string name, compressed;
+        std::uint8_t restore;
+    } names[] = {
+        {"notes.txt", "notes.tx_", 't'},
+        {U8(u8"データ.txt"), U8(u8"データ.tx_"), 't'},
+        {U8(u8"ﾃﾞｰﾀ.ｶ"), U8(u8"ﾃﾞｰﾀ._"), 0xB6},
+    };
+    for (const auto& n : names) {
+        Write(n.name, content);
+        Result compressed = Run({"compress", Arg(n.name)});
+        ASSERT_EQ(compressed.status, 0) << compressed.err;
+        Buffer file = Read(n.compressed);
+        auto header = szdd::ParseHeader(file);
+        ASSERT_TRUE(header) << n.name;
+        EXPECT_EQ(header->restoreChar, n.restore) << n.name;
+        EXPECT_EQ(header->expandedSize, content.size());
 
-    fs::remove(Path("notes.txt"));
-    Result expanded = Run({"expand", Arg("notes.tx_")});
-    ASSERT_EQ(expanded.status, 0) << expanded.err;
-    EXPECT_EQ(Read("notes.txt"), content);
+        fs::remove(Path(n.name));
+        Result expanded = Run({"expand", Arg(n.compressed)});
+        ASSERT_EQ(expanded.status, 0) << expanded.err;
+        EXPECT_EQ(Read(n.name), content) << n.name;
+    }
 
     ASSERT_EQ(Run({"compress", "--greedy", "-o", Arg("g.sz"), Arg("notes.txt")}).status, 0);
     ASSERT_EQ(Run({"expand", "-o", Arg("g.out"), Arg("g.sz")}).status, 0);
@@ -384,8 +405,17 @@ TEST_F(PackagerTest, SingleFileFaultsWriteNothing) {
     Write("short.bi_", file);
     Write("plain.bi_", Bytes("not compressed at all"));
     // A header with no character to restore, as some tools write.
-    auto noRestore = szdd::Compress(Bytes("x"), 0);
-    Write("anon.bi_", noRestore);
+    Write("anon.bi_", szdd::Compress(Bytes("x"), 0));
+    // Restore characters that would not give a plain file name beside the
+    // input: another stream or drive, another folder, a control byte, a
+    // device.
+    Write("colon.tx_", szdd::Compress(Bytes("x"), ':'));
+    Write("back.tx_", szdd::Compress(Bytes("x"), '\\'));
+    Write("slash.tx_", szdd::Compress(Bytes("x"), '/'));
+    Write("control.tx_", szdd::Compress(Bytes("x"), 0x01));
+    Write("CO_", szdd::Compress(Bytes("x"), 'N'));
+    // A name that cannot be judged as the installer's names are.
+    Write(U8(u8"\U0001F600.tx_"), szdd::Compress(Bytes("x"), 't'));
     const std::set<std::string> before = Files();
 
     struct Case {
@@ -395,6 +425,12 @@ TEST_F(PackagerTest, SingleFileFaultsWriteNothing) {
         {{"expand", Arg("short.bi_")}, "fewer bytes than the header says"},
         {{"expand", Arg("plain.bi_")}, "SZDD signature"},
         {{"expand", Arg("anon.bi_")}, "name the output with -o"},
+        {{"expand", Arg("colon.tx_")}, "restoring ':' (3Ah) in place of the final underscore"},
+        {{"expand", Arg("back.tx_")}, "restoring '\\' (5Ch)"},
+        {{"expand", Arg("slash.tx_")}, "restoring '/' (2Fh)"},
+        {{"expand", Arg("control.tx_")}, "restoring byte 01h"},
+        {{"expand", Arg("CO_")}, "does not make a plain file name; name the output with -o"},
+        {{"expand", Arg(U8(u8"\U0001F600.tx_"))}, "Shift-JIS cannot hold; name the output with -o"},
         {{"compress", Arg("short.bi_")}, "already ends with an underscore"},
         {{"compress", "-o", Arg("data.bin"), Arg("data.bin")}, "would replace the input"},
     };

@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -99,8 +100,8 @@ constexpr char ExtractHelp[] = R"(Usage: packager extract PACKAGE [-C DIR]
 
 Expands every entry of PACKAGE into the folder DIR (the current folder by
 default; created when missing) under its installed name, replacing files of
-that name. The whole package is verified first: a damaged package extracts
-nothing.
+that name. A damaged package extracts nothing: the files take their places
+only once every entry has expanded soundly.
 
 Options:
   -C, --directory DIR   the folder to extract into
@@ -124,7 +125,9 @@ constexpr char ExpandHelp[] = R"(Usage: packager expand [-o OUT] FILE
 
 Expands the SZDD file FILE, strictly: the data must end on a whole item and
 give exactly the size its header states. The output is named after FILE with
-its final underscore replaced by the character the header records.
+its final underscore replaced by the character the header records; when that
+does not give a plain file name (a colon, slash, backslash, control byte and
+the like), name the output with -o.
 
 Options:
   -o, --output OUT   write to OUT instead
@@ -258,6 +261,17 @@ std::optional<std::string> NameProblem(std::string_view sjis) {
     return std::nullopt;
 }
 
+// A byte for messages: "':' (3Ah)", or "byte 01h" when it is not printable.
+std::string ByteShown(std::uint8_t c) {
+    char text[16];
+    if (c >= 0x20 && c < 0x7F) {
+        std::snprintf(text, sizeof text, "'%c' (%02Xh)", c, c);
+    } else {
+        std::snprintf(text, sizeof text, "byte %02Xh", c);
+    }
+    return text;
+}
+
 std::string Percent(std::uint64_t part, std::uint64_t whole) {
     if (whole == 0) return "-";
     char text[16];
@@ -318,11 +332,9 @@ std::string Damaged(const fs::path& path, const pkg::PackageCheck& check) {
 }
 
 // Reads the index and checks the package through the stream type the
-// installer uses, on a handle of its own.
-pkg::PackageCheck CheckAsInstaller(const fs::path& path, pkg::PackageIndex& index) {
-    std::FILE* file = OpenFile(path, "rb");
-    if (file == nullptr) Fail("cannot read " + Show(path));
-    sys::StdioStream stream(file);
+// installer uses. The file stays open, at no particular position.
+pkg::PackageCheck CheckAsInstaller(File& file, pkg::PackageIndex& index) {
+    sys::StdioStream stream(file.get(), sys::StdioStream::Ownership::Borrowed);
     pkg::ReadPackageIndex(stream, index);
     return pkg::CheckPackage(stream, index);
 }
@@ -331,7 +343,7 @@ OpenedPackage OpenPackage(const fs::path& path) {
     OpenedPackage package;
     package.path = path;
     package.file = File::Read(path);
-    pkg::PackageCheck check = CheckAsInstaller(path, package.index);
+    pkg::PackageCheck check = CheckAsInstaller(package.file, package.index);
     if (!check.Ok()) Fail(Damaged(path, check));
 
     std::uint64_t position = package.index.dataOffset;
@@ -350,22 +362,49 @@ OpenedPackage OpenPackage(const fs::path& path) {
     return package;
 }
 
-// Expands every entry in memory; fails naming the first that is not sound.
-void VerifyEntries(OpenedPackage& package, const Console& console) {
-    std::uint64_t total = package.index.totalStoredSize;
-    Progress progress(console, "verifying " + Utf8Of(package.path.filename()), total);
-    for (std::size_t i = 0; i < package.entries.size(); ++i) {
-        const Entry& entry = package.entries[i];
-        package.file.Seek(entry.dataPosition, package.path);
-        szdd::Status status = ExpandStream(
-            package.file, package.path, entry.sizes.storedSize,
-            [](std::span<const std::uint8_t>) {}, &progress);
-        if (status != szdd::Status::Ok) {
-            Fail(Show(package.path) + " is damaged: entry " + std::to_string(i) + " (" +
-                 Readable(entry.stored) + "): " + szdd::Describe(status));
-        }
+// Expands entry `i` strictly into `sink`; fails naming the entry when it is
+// not sound.
+void ExpandEntry(OpenedPackage& package, std::size_t i, const Sink& sink, Progress& progress) {
+    const Entry& entry = package.entries[i];
+    package.file.Seek(entry.dataPosition, package.path);
+    szdd::Status status =
+        ExpandStream(package.file, package.path, entry.sizes.storedSize, sink, &progress);
+    if (status != szdd::Status::Ok) {
+        Fail(Show(package.path) + " is damaged: entry " + std::to_string(i) + " (" +
+             Readable(entry.stored) + "): " + szdd::Describe(status));
     }
 }
+
+// The folders that making `dir` creates, removed again unless kept, so that a
+// failed extraction leaves no folder behind either.
+class MadeFolders {
+public:
+    explicit MadeFolders(const fs::path& dir) {
+        fs::path missing = dir.lexically_normal();
+        if (!missing.has_filename()) missing = missing.parent_path();
+        std::error_code error;
+        while (!missing.empty() && !fs::exists(missing, error) && !error) {
+            made_.push_back(missing);
+            if (!missing.has_parent_path() || missing.parent_path() == missing) break;
+            missing = missing.parent_path();
+        }
+        fs::create_directories(dir, error);
+        if (error) Fail("cannot create " + Show(dir) + ": " + error.message());
+    }
+    ~MadeFolders() {
+        if (kept_) return;
+        std::error_code ignored;
+        for (const fs::path& folder : made_) fs::remove(folder, ignored);  // deepest first
+    }
+    MadeFolders(const MadeFolders&) = delete;
+    MadeFolders& operator=(const MadeFolders&) = delete;
+
+    void Keep() { kept_ = true; }
+
+private:
+    std::vector<fs::path> made_;
+    bool kept_ = false;
+};
 
 // ---- commands
 
@@ -516,9 +555,11 @@ int Build(const std::vector<std::string>& args, const Console& console) {
 
     // What the installer will check, checked on the bytes written.
     pkg::PackageIndex index;
-    if (pkg::PackageCheck check = CheckAsInstaller(out.Temporary(), index); !check.Ok()) {
+    File written = File::Read(out.Temporary());
+    if (pkg::PackageCheck check = CheckAsInstaller(written, index); !check.Ok()) {
         Fail("internal error: " + Damaged(outPath, check));
     }
+    written = File();  // Windows renames no file that is open
     out.Publish();
     progress.Done();
     console.out << "built " << Utf8Of(outPath) << ": " << inputs.size() << " entries, "
@@ -575,7 +616,13 @@ int Verify(const std::vector<std::string>& args, const Console& console) {
     }
     if (a.operands.size() != 1) Usage("verify", "give one package");
     OpenedPackage package = OpenPackage(Utf8Path(a.operands[0]));
-    VerifyEntries(package, console);
+    Progress progress(console, "verifying " + Utf8Of(package.path.filename()),
+                      package.index.totalStoredSize);
+    for (std::size_t i = 0; i < package.entries.size(); ++i) {
+        ExpandEntry(
+            package, i, [](std::span<const std::uint8_t>) {}, progress);
+    }
+    progress.Done();
     console.out << Utf8Of(package.path) << ": sound, " << package.entries.size() << " entries\n";
     return ExitOk;
 }
@@ -598,23 +645,22 @@ int Extract(const std::vector<std::string>& args, const Console& console) {
         }
         targets.push_back(dir / Utf8Path(*name));
     }
-    VerifyEntries(package, console);
 
-    std::error_code error;
-    fs::create_directories(dir, error);
-    if (error) Fail("cannot create " + Show(dir) + ": " + error.message());
+    // Every entry is expanded once, next to its target under a temporary
+    // name; only when all of them are sound do they replace their targets.
+    // On a failure the temporaries, and any folder made for them, go.
+    MadeFolders folders(dir);
+    std::vector<std::unique_ptr<OutputFile>> outputs;
     Progress progress(console, "extracting " + Utf8Of(package.path.filename()),
                       package.index.totalStoredSize);
     for (std::size_t i = 0; i < package.entries.size(); ++i) {
-        const Entry& entry = package.entries[i];
-        OutputFile out(targets[i]);
-        package.file.Seek(entry.dataPosition, package.path);
-        szdd::Status status = ExpandStream(
-            package.file, package.path, entry.sizes.storedSize,
-            [&](std::span<const std::uint8_t> bytes) { out.Write(bytes); }, &progress);
-        if (status != szdd::Status::Ok) Fail(Show(package.path) + " changed while it was read");
-        out.Publish();
+        OutputFile& out = *outputs.emplace_back(std::make_unique<OutputFile>(targets[i]));
+        ExpandEntry(
+            package, i, [&](std::span<const std::uint8_t> bytes) { out.Write(bytes); }, progress);
+        out.Close();
     }
+    for (auto& out : outputs) out->Publish();
+    folders.Keep();
     progress.Done();
     console.out << "extracted " << package.entries.size() << " entries into " << Utf8Of(dir)
                 << "\n";
@@ -695,16 +741,30 @@ int Expand(const std::vector<std::string>& args, const Console& console) {
         outPath = Utf8Path(*o);
     } else {
         const std::string base = Utf8Of(inPath.filename());
-        std::optional<std::string> restored;
-        if (restore != 0 && restore != pkg::RestoreMark) {
-            restored = Cp932ToUtf8(std::string(1, static_cast<char>(restore)));
-        }
-        if (base.empty() || base.back() != '_' || !restored) {
+        if (base.empty() || base.back() != '_' || restore == 0 || restore == pkg::RestoreMark) {
             Fail("cannot tell the expanded name of " + Show(inPath) +
                  " (it must end with an underscore and its header hold the character to restore); "
                  "name the output with -o");
         }
-        outPath = inPath.parent_path() / Utf8Path(base.substr(0, base.size() - 1) + *restored);
+        // The header's byte comes from whoever made the file: a colon, a
+        // separator or a control byte would write elsewhere than beside the
+        // input, or fail. The name is judged in Shift-JIS, as names are in a
+        // package.
+        std::optional<std::string> sjis = Utf8ToCp932(base);
+        if (!sjis) {
+            Fail("cannot tell the expanded name of " + Show(inPath) +
+                 ": its name has a character that Shift-JIS cannot hold; name the output with -o");
+        }
+        sjis->back() = static_cast<char>(restore);
+        std::optional<std::string> name;
+        if (pkg::CheckFileName(*sjis)) name = Cp932ToUtf8(*sjis);
+        if (!name) {
+            Fail("cannot expand " + Show(inPath) + " under the name its header gives: restoring " +
+                 ByteShown(restore) +
+                 " in place of the final underscore does not make a plain file name; name the "
+                 "output with -o");
+        }
+        outPath = inPath.parent_path() / Utf8Path(*name);
     }
     RefuseToReplaceInput(inPath, outPath);
 
