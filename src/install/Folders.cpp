@@ -2,14 +2,14 @@
 
 #include <cstring>
 
-#include "package/ShiftJis.h"
+#include "system/ShiftJis.h"
 
 namespace install {
 
 bool EndsWithBackslash(std::string_view text) {
     bool last = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (pkg::IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+        if (sjis::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
             ++i;
             last = false;
         } else {

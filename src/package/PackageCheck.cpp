@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "package/ShiftJis.h"
+#include "system/ShiftJis.h"
 
 namespace pkg {
 namespace {
@@ -16,7 +16,7 @@ constexpr std::uint64_t MaxExpansion = 9;
 
 bool IsDeviceName(std::string_view name) {
     // Windows takes the part before the first dot, trailing spaces removed.
-    std::string base = FoldAsciiCase(name.substr(0, name.find('.')));
+    std::string base = sjis::FoldAsciiCase(name.substr(0, name.find('.')));
     while (!base.empty() && base.back() == ' ') base.pop_back();
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
     return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
@@ -26,7 +26,7 @@ bool IsDeviceName(std::string_view name) {
 // Whether the byte at `at` is the second byte of a double-byte character.
 bool IsTrailByteAt(std::string_view name, std::size_t at) {
     for (std::size_t i = 0; i < at; ++i) {
-        if (IsSjisLeadByte(static_cast<unsigned char>(name[i])) && ++i == at) return true;
+        if (sjis::IsLeadByte(static_cast<unsigned char>(name[i])) && ++i == at) return true;
     }
     return false;
 }
@@ -38,8 +38,8 @@ bool CheckFileName(std::string_view name) {
     if (name.back() == '.' || name.back() == ' ') return false;
     for (std::size_t i = 0; i < name.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);
-        if (IsSjisLeadByte(c)) {
-            if (i + 1 == name.size() || !IsSjisTrailByte(static_cast<unsigned char>(name[i + 1]))) {
+        if (sjis::IsLeadByte(c)) {
+            if (i + 1 == name.size() || !sjis::IsTrailByte(static_cast<unsigned char>(name[i + 1]))) {
                 return false;
             }
             ++i;
@@ -132,8 +132,8 @@ PackageCheck CheckPackage(sys::Stream& stream, const PackageIndex& index) {
         }
         std::string installed = InstalledName(stored, entry.restoreChar);
 
-        storedNames.push_back(FoldAsciiCase(stored));
-        installedNames.push_back(FoldAsciiCase(installed));
+        storedNames.push_back(sjis::FoldAsciiCase(stored));
+        installedNames.push_back(sjis::FoldAsciiCase(installed));
         for (int j = 0; j < i; ++j) {
             if (storedNames[j] == storedNames[i]) return fault(PackageFault::DuplicateStoredName, i, j);
             if (installedNames[j] == installedNames[i]) {

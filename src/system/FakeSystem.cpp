@@ -4,21 +4,18 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "system/ShiftJis.h"
 #include "szdd/Szdd.h"
 
 namespace sys {
 namespace {
-
-// Shift-JIS lead bytes: a backslash or letter after one is part of a
-// double-byte character.
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // Splits on backslashes that are not trail bytes.
 std::vector<std::string> SplitPath(const std::string& path) {
     std::vector<std::string> parts(1);
     for (std::size_t i = 0; i < path.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(path[i]);
-        if (IsLeadByte(c) && i + 1 < path.size()) {
+        if (sjis::IsLeadByte(c) && i + 1 < path.size()) {
             parts.back() += path.substr(i, 2);
             ++i;
         } else if (c == '\\') {
@@ -30,21 +27,8 @@ std::vector<std::string> SplitPath(const std::string& path) {
     return parts;
 }
 
-std::string Upper(const std::string& text) {
-    std::string out = text;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(out[i]);
-        if (IsLeadByte(c)) {
-            ++i;
-        } else if (c >= 'a' && c <= 'z') {
-            out[i] = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
-}
-
 char DriveLetter(const std::string& resolved) {
-    if (resolved.size() >= 2 && resolved[1] == ':') return Upper(resolved.substr(0, 1))[0];
+    if (resolved.size() >= 2 && resolved[1] == ':') return sjis::FoldAsciiCase(resolved.substr(0, 1))[0];
     return 0;
 }
 
@@ -135,7 +119,7 @@ std::string FakeSystem::Resolve(const std::string& input) const {
     if (current.empty() || current.back() != '\\') current += '\\';
     std::string absolute;
     if (path.size() >= 2 && path[1] == ':') {
-        char drive = Upper(path.substr(0, 1))[0];
+        char drive = sjis::FoldAsciiCase(path.substr(0, 1))[0];
         std::string rest = path.substr(2);
         if (!rest.empty() && rest[0] == '\\') {
             absolute = std::string(1, drive) + ":" + rest;
@@ -169,7 +153,7 @@ std::string FakeSystem::Resolve(const std::string& input) const {
 }
 
 std::string FakeSystem::Key(const std::string& resolved) {
-    std::string key = Upper(resolved);
+    std::string key = sjis::FoldAsciiCase(resolved);
     // A trailing backslash that is not the trail byte of a character.
     std::vector<std::string> parts = SplitPath(key);
     if (parts.size() > 1 && parts.back().empty()) key.pop_back();
@@ -230,13 +214,13 @@ void FakeSystem::AddDirectory(const std::string& path) {
 }
 
 FakeSystem::Volume& FakeSystem::AddVolume(char letter) {
-    char drive = Upper(std::string(1, letter))[0];
+    char drive = sjis::FoldAsciiCase(std::string(1, letter))[0];
     directories_.insert(std::string(1, drive) + ":");
     return volumes_[drive];
 }
 
 FakeSystem::Volume& FakeSystem::VolumeOf(char letter) {
-    return volumes_.at(Upper(std::string(1, letter))[0]);
+    return volumes_.at(sjis::FoldAsciiCase(std::string(1, letter))[0]);
 }
 
 bool FakeSystem::FileExists(const std::string& path) const {
@@ -450,7 +434,7 @@ std::uint32_t FakeSystem::GetTempPathA(std::uint32_t bufferLength, char* buffer)
 bool FakeSystem::RegOpenKeyA(const char* subKey, RegistryKey& key) {
     calls.push_back(std::string("RegOpenKeyA ") + subKey);
     for (const auto& [name, values] : registry) {
-        if (Upper(name) == Upper(subKey)) {
+        if (sjis::FoldAsciiCase(name) == sjis::FoldAsciiCase(subKey)) {
             key = nextKey_++;
             openKeys_[key] = name;
             return true;
@@ -465,7 +449,7 @@ bool FakeSystem::RegQueryValueExA(RegistryKey key, const char* name, void* data,
     auto open = openKeys_.find(key);
     if (open == openKeys_.end()) return false;
     for (const auto& [valueName, bytes] : registry.at(open->second)) {
-        if (Upper(valueName) != Upper(name)) continue;
+        if (sjis::FoldAsciiCase(valueName) != sjis::FoldAsciiCase(name)) continue;
         bool fits = bytes.size() <= size;
         size = static_cast<std::uint32_t>(bytes.size());
         if (!fits) return false;

@@ -12,7 +12,7 @@
 #include "Files.h"
 #include "Platform.h"
 #include "package/PackageCheck.h"
-#include "package/ShiftJis.h"
+#include "system/ShiftJis.h"
 #include "package/Writer.h"
 #include "system/StdioStream.h"
 
@@ -210,7 +210,7 @@ std::size_t LastCharacter(std::string_view sjis) {
     std::size_t last = 0;
     for (std::size_t i = 0; i < sjis.size(); ++i) {
         last = i;
-        if (pkg::IsSjisLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size()) ++i;
+        if (sjis::IsLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size()) ++i;
     }
     return last;
 }
@@ -247,7 +247,7 @@ std::optional<std::string> NameProblem(std::string_view sjis) {
         return "the name ends with an underscore, which could not be restored";
     }
     for (std::size_t i = 0; i + 1 < sjis.size(); ++i) {
-        if (!pkg::IsSjisLeadByte(static_cast<unsigned char>(sjis[i]))) continue;
+        if (!sjis::IsLeadByte(static_cast<unsigned char>(sjis[i]))) continue;
         if (sjis[++i] == pkg::RestoreMark) {
             return "the name has a double-byte character whose second byte is 5Fh, the underscore "
                    "byte the installer replaces";
@@ -490,11 +490,11 @@ int Build(const std::vector<std::string>& args, const Console& console) {
         }
         totalSize += input.size;
         for (const Input& other : inputs) {
-            if (pkg::FoldAsciiCase(other.stored) == pkg::FoldAsciiCase(input.stored)) {
+            if (sjis::FoldAsciiCase(other.stored) == sjis::FoldAsciiCase(input.stored)) {
                 Fail(Show(other.path) + " and " + Show(input.path) +
                      " give the same stored name '" + Readable(input.stored) + "'");
             }
-            if (pkg::FoldAsciiCase(other.installed) == pkg::FoldAsciiCase(input.installed)) {
+            if (sjis::FoldAsciiCase(other.installed) == sjis::FoldAsciiCase(input.installed)) {
                 Fail(Show(other.path) + " and " + Show(input.path) +
                      " give the same installed name '" + Readable(input.installed) + "'");
             }

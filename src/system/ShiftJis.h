@@ -5,13 +5,13 @@
 #include <string>
 #include <string_view>
 
-namespace pkg {
+namespace sjis {
 
-inline bool IsSjisLeadByte(unsigned char c) {
+inline bool IsLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
-inline bool IsSjisTrailByte(unsigned char c) {
+inline bool IsTrailByte(unsigned char c) {
     return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
 }
 
@@ -21,7 +21,7 @@ inline std::string FoldAsciiCase(std::string_view text) {
     std::string out(text);
     for (std::size_t i = 0; i < out.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(out[i]);
-        if (IsSjisLeadByte(c)) {
+        if (IsLeadByte(c)) {
             ++i;
         } else if (c >= 'a' && c <= 'z') {
             out[i] = static_cast<char>(c - 'a' + 'A');
@@ -30,4 +30,4 @@ inline std::string FoldAsciiCase(std::string_view text) {
     return out;
 }
 
-}  // namespace pkg
+}  // namespace sjis
