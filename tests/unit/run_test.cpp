@@ -86,9 +86,9 @@ struct Scenario {
     std::string Installed(int i, const std::string& folder = App) const {
         return folder + installedNames.at(i);
     }
-    // What follows a failure of the expansion phase.
-    Calls DeletePhase() const {
-        Calls calls;
+    // What follows a failure of the expansion phase: the closes in `calls`,
+    // then the delete phase.
+    Calls DeletePhase(Calls calls = {}) const {
         for (std::size_t i = 0; i < storedNames.size(); ++i) {
             calls.push_back("DeleteFileA " + Temporary(static_cast<int>(i)));
         }
@@ -299,11 +299,7 @@ const FailureRow FailureRows[] = {
          s.system.failLzCreate.insert(s.Installed(1));
      },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
-     [](const Scenario& s) {
-         Calls calls{"LZClose 3"};
-         for (const auto& call : s.DeletePhase()) calls.push_back(call);
-         return calls;
-     },
+     [](const Scenario& s) { return s.DeletePhase({"LZClose 3"}); },
      {}, {0}, 0, false},
     // Should LZ32 fall back all the same, the other name is closed and
     // removed after the box; the plain file made first stays, empty.
@@ -312,43 +308,25 @@ const FailureRow FailureRows[] = {
      [](const Scenario& s) {
          std::string fallback = s.Installed(1);
          fallback.back() = '_';
-         Calls calls{"LZClose 4", "DeleteFileA " + fallback, "LZClose 3"};
-         for (const auto& call : s.DeletePhase()) calls.push_back(call);
-         return calls;
+         return s.DeletePhase({"LZClose 4", "DeleteFileA " + fallback, "LZClose 3"});
      },
      {}, {0, 1}, 0, false},
     {"InstalledNameIsAFolder", [](Scenario& s) { s.system.AddDirectory(s.Installed(1)); },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
-     [](const Scenario& s) {
-         Calls calls{"LZClose 3"};
-         for (const auto& call : s.DeletePhase()) calls.push_back(call);
-         return calls;
-     },
+     [](const Scenario& s) { return s.DeletePhase({"LZClose 3"}); },
      {}, {0}, 0, false},
     // LZ32 takes no path of 128 bytes or more, so this fails at entry 0.
     {"InstalledPathTooLong", [](Scenario& s) { s.installText = LongFolder(s.system, 251); },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
-     [](const Scenario& s) {
-         Calls calls{"LZClose 1"};
-         for (const auto& call : s.DeletePhase()) calls.push_back(call);
-         return calls;
-     },
+     [](const Scenario& s) { return s.DeletePhase({"LZClose 1"}); },
      {}, {}, 0, false},
     {"ExpansionFails", [](Scenario& s) { s.system.failLzCopy.insert(s.Temporary(1)); },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
-     [](const Scenario& s) {
-         Calls calls{"LZClose 3", "LZClose 4"};
-         for (const auto& call : s.DeletePhase()) calls.push_back(call);
-         return calls;
-     },
+     [](const Scenario& s) { return s.DeletePhase({"LZClose 3", "LZClose 4"}); },
      {}, {0, 1}, 0, false},
     {"ExpansionGivesAnotherSize", [](Scenario& s) { s.system.lzCopyResult[s.Temporary(1)] = 801; },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
-     [](const Scenario& s) {
-         Calls calls{"LZClose 3", "LZClose 4"};
-         for (const auto& call : s.DeletePhase()) calls.push_back(call);
-         return calls;
-     },
+     [](const Scenario& s) { return s.DeletePhase({"LZClose 3", "LZClose 4"}); },
      {}, {0, 1}, 0, false},
     // The stream ends early: LZ32 gives fewer bytes than the header promised.
     {"CorruptStream",
@@ -358,11 +336,7 @@ const FailureRow FailureRows[] = {
          s.Package({LiteralRecord("SETUP.EXE", 800, 1), cut, LiteralRecord("README.TXT", 800, 3)});
      },
      [](const Scenario&) -> std::string { return msg::ExpansionError; },
-     [](const Scenario& s) {
-         Calls calls{"LZClose 3", "LZClose 4"};
-         for (const auto& call : s.DeletePhase()) calls.push_back(call);
-         return calls;
-     },
+     [](const Scenario& s) { return s.DeletePhase({"LZClose 3", "LZClose 4"}); },
      {}, {0, 1}, 0, false},
 };
 
